@@ -1,0 +1,3 @@
+#include "process/startup.h"
+
+int main(int argc, char** argv) { RunNode(argc, argv); }

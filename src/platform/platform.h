@@ -1,0 +1,111 @@
+#pragma once
+// The node's only road to the operating system. Everything here has one
+// POSIX and one Win32 implementation; no other file includes an OS header.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// ---- Console -------------------------------------------------------------
+
+// Writes the text to standard output as it stands and flushes it.
+void ConsoleWrite(const char* text);
+
+// Waits for one key press and returns it, unechoed and without waiting for
+// Enter where standard input is a terminal (raw mode, restored at exit).
+// Returns -1 once the input has ended; it never returns a key after that.
+int ReadConsoleKey();
+
+// Waits until a line (or the end) of standard input has been read.
+void WaitForInputLine();
+
+// A notice that blocks until the user dismisses it: a message box on
+// Windows; on POSIX, and on Windows when the environment variable
+// ZEMSIM_HEADLESS is set (unattended runs: tests, services), the caption and
+// text on the console and a wait for Enter (the end of input counts as
+// dismissal, so a node without a person in front of it never hangs here).
+void ShowBlockingNotice(const char* text, const char* caption);
+
+// ---- Time ------------------------------------------------------------------
+
+struct LocalClock {
+  int hour;
+  int minute;
+  int second;
+  int millisecond;
+};
+LocalClock LocalTimeNow();
+
+// Calendar time in whole seconds.
+int64_t CalendarSeconds();
+
+void SleepMs(uint32_t milliseconds);
+
+// ---- Files -----------------------------------------------------------------
+
+// The current directory, or an empty text when it cannot be had.
+std::string CurrentDirectory();
+
+// True when the path exists and is a directory.
+bool DirectoryExists(const char* path);
+
+// Separator between the parts of a path ('\\' on Windows, '/' elsewhere).
+char PathSeparator();
+
+// A directory or file of the given name at the root of the current drive
+// ("\name" on Windows, "/name" on POSIX). Tests move the root into a
+// directory of their own with SetFileSystemRoot.
+std::string RootPath(const char* name);
+void SetFileSystemRoot(const std::string& root);
+
+// The last-write time of an existing file, opened for reading with others
+// allowed to read it too. False when the file cannot be opened or its time
+// cannot be had.
+bool FileLastWriteTime(const char* path, uint64_t& writeTime);
+
+// ---- Process ---------------------------------------------------------------
+
+// The process's command line split into arguments: the first is the program
+// as it was started.
+std::vector<std::string> CommandLineArguments(int argc, char** argv);
+
+uint32_t CurrentProcessId();
+
+// Sets a variable in this process's environment, which the processes it
+// starts inherit.
+void SetEnvironmentValue(const char* name, const char* value);
+
+// Starts the program named by the command line's first word as an
+// independent process that nobody waits for, in a console (Windows) or a
+// session (POSIX) of its own. On POSIX the executable started is this
+// process's own, whatever the first word says. False when nothing started.
+bool StartDetachedProcess(const std::string& commandLine);
+
+// Ends the whole process at once with the code, from any thread. POSIX keeps
+// only the low 8 bits of the code.
+[[noreturn]] void ExitProcess(int code);
+
+// The exit code as a parent process sees it after ExitProcess(code).
+int ReportedExitCode(int code);
+
+// ---- Child processes (for the tools and the tests that run the node) -------
+
+struct ChildProcess {
+  int64_t id = 0;  // process id (POSIX) or process handle (Windows); 0: none
+};
+
+// Starts the program (its path is the first argument) in the directory, with
+// standard input from the null device and standard output and error written
+// to the output file (empty: inherited).
+bool SpawnProcess(const std::vector<std::string>& arguments, const std::string& directory,
+                  const std::string& outputFile, ChildProcess& child);
+
+// Waits up to the time-out; true, with the exit code, when the child has ended.
+bool WaitProcess(ChildProcess& child, uint32_t timeoutMs, int& exitCode);
+
+// Ends the child at once (if it still runs) and collects it.
+void KillProcess(ChildProcess& child);
+
+}  // namespace platform

@@ -1,0 +1,35 @@
+#pragma once
+// A source of characters for the node's text readers (the configuration
+// file, the flight plan): an open file in the node, a string in tests.
+
+#include <cstdio>
+#include <string_view>
+
+class CharSource {
+ public:
+  virtual ~CharSource() = default;
+  // The next character as an unsigned byte, or -1 at the end.
+  virtual int Next() = 0;
+};
+
+class FileCharSource final : public CharSource {
+ public:
+  explicit FileCharSource(std::FILE* file) : file_(file) {}
+  int Next() override { return std::fgetc(file_); }
+
+ private:
+  std::FILE* file_;
+};
+
+class StringCharSource final : public CharSource {
+ public:
+  explicit StringCharSource(std::string_view text) : text_(text) {}
+  int Next() override {
+    if (position_ >= text_.size()) return -1;
+    return static_cast<unsigned char>(text_[position_++]);
+  }
+
+ private:
+  std::string_view text_;
+  size_t position_ = 0;
+};

@@ -1,0 +1,22 @@
+#pragma once
+// The two ways out of trouble: a fatal exit with a code after telling the
+// user, and a restart as a fresh process with the next restart count.
+
+#include <cstdint>
+#include <string>
+
+inline constexpr int32_t MAX_RESTARTS = 3;
+
+[[noreturn]] void FatalExit(int32_t exitCode);
+
+// The tag that names a station of the cockpit network ("SIM: " for node 14).
+const char* StationTag(int32_t nodeId);
+
+// Starts a successor with the next count and asks this process to end; at
+// the limit, ends this process with 100 instead. Acts once per process: a
+// second call while this one is on its way out changes nothing.
+void Restart();
+
+// The successor's command line: the program (quoted when it holds blanks),
+// " -rx" and " <count> ".
+std::string RestartCommandLine(const char* programPath, int32_t count);

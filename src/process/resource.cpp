@@ -1,0 +1,59 @@
+#include "process/resource.h"
+
+#include <new>
+
+#include "net/msg_header.h"
+#include "net/syslog.h"
+#include "platform/platform.h"
+#include "process/fatal.h"
+#include "process/log.h"
+#include "process/text.h"
+#include "process/timed_lock.h"
+
+namespace {
+constexpr auto RESOURCE_WAIT = std::chrono::milliseconds(2500);
+
+// Reports a lock failure to the system log and, unlocked, to the log file.
+void ReportLockFailure(const char* text) {
+  SendSysLog(NodeId, 3, text);
+  char line[202];
+  FormatText(line, sizeof line, "%s\n", text);
+  LogUnlocked(line);
+}
+}  // namespace
+
+ResourceHandle RegisterResource(const char* name) {
+  ResourceHandle handle = new (std::nothrow) TimedLock;
+  LogFormat("%s has been registered\n", name);
+  if (handle == nullptr) {
+    SendSysLog(NodeId, 3, "RegisterResource() - NULL Mutex handle");
+    Log("RegisterResource() - NULL Mutex handle\n");
+    FatalExit(7765);
+  }
+  return handle;
+}
+
+bool GetResource(ResourceHandle handle, const char* caller) {
+  char text[200];
+  if (handle == nullptr) {
+    FormatText(text, sizeof text, "GetResource() - Null Mutex. Caller: %s", caller);
+    ReportLockFailure(text);
+    platform::ExitProcess(9191);
+  }
+  if (handle->Acquire(RESOURCE_WAIT)) return true;
+  FormatText(text, sizeof text, "GetResource() - Mutex wait timed out. Caller: %s", caller);
+  ReportLockFailure(text);
+  return false;
+}
+
+void ReleaseResource(ResourceHandle handle, const char* caller) {
+  char text[100];
+  if (handle == nullptr) {
+    FormatText(text, sizeof text, "ReleaseResource() - Null Mutex. Caller: %s", caller);
+    ReportLockFailure(text);
+    return;
+  }
+  if (handle->Release()) return;
+  FormatText(text, sizeof text, "ReleaseResource() - Error. Caller: %s", caller);
+  ReportLockFailure(text);
+}

@@ -1,0 +1,15 @@
+#pragma once
+// Named locks between the node's threads. Each owner keeps the handle of its
+// lock; the operations add the diagnostics (the lock's name when it is
+// registered, the caller's name when a wait runs out or a release fails).
+
+class TimedLock;
+using ResourceHandle = TimedLock*;  // nullptr: no lock
+
+// Creates a lock and logs its name; ends the process (7765) when it cannot.
+ResourceHandle RegisterResource(const char* name);
+// Waits at most 2500 ms. False when the wait ran out; the caller then does
+// not hold the lock and must not release it. A null handle ends the process
+// with 9191.
+bool GetResource(ResourceHandle handle, const char* caller);
+void ReleaseResource(ResourceHandle handle, const char* caller);

@@ -1,0 +1,157 @@
+#include "process/settings.h"
+
+#include <cstring>
+#include <string>
+
+#include "platform/platform.h"
+#include "process/log.h"
+#include "process/print.h"
+#include "process/text.h"
+
+SettingsRecord Settings;
+
+namespace {
+
+constexpr size_t WORD_CAPACITY = 100;
+constexpr size_t PATH_CAPACITY = 400;
+
+// Reads words as a C runtime's "%s" does, with one character of look-ahead
+// so that the rest of a comment line starts right behind its value word.
+class WordReader {
+ public:
+  explicit WordReader(CharSource& source) : source_(source) {}
+
+  // The next word, cut to the word capacity (the rest of a longer word is
+  // dropped with it, so the pairing of keys and values stays intact).
+  bool NextWord(char (&word)[WORD_CAPACITY]) {
+    int c = Get();
+    while (IsSpace(c)) c = Get();
+    if (c < 0) return false;
+    size_t length = 0;
+    for (; c >= 0 && !IsSpace(c); c = Get()) {
+      if (length < WORD_CAPACITY - 1) word[length++] = static_cast<char>(c);
+    }
+    word[length] = '\0';
+    Unget(c);
+    return true;
+  }
+
+  // Drops the rest of the current line, at most 99 characters of it.
+  void DropRestOfLine() {
+    for (size_t taken = 0; taken < WORD_CAPACITY - 1; ++taken) {
+      int c = Get();
+      if (c < 0 || c == '\n') return;
+    }
+  }
+
+ private:
+  static bool IsSpace(int c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+  int Get() {
+    if (pending_ != NONE) {
+      int c = pending_;
+      pending_ = NONE;
+      return c;
+    }
+    return source_.Next();
+  }
+  void Unget(int c) {
+    if (c >= 0) pending_ = c;
+  }
+
+  static constexpr int NONE = -2;
+  CharSource& source_;
+  int pending_ = NONE;
+};
+
+bool IsTrue(const char* value) { return std::strcmp(value, "true") == 0; }
+
+void SetZemKey(const char* value) {
+  if (std::strcmp(value, "none") == 0) Settings.hotKeyChar = 0;
+  if (std::strcmp(value, "tab") == 0) Settings.hotKeyChar = 9;
+}
+
+void SetDebug(const char* value) {
+  static constexpr const char* ACCEPTED[] = {"on", "off", "events", "traffic", "syslog"};
+  for (const char* accepted : ACCEPTED) {
+    if (std::strcmp(value, accepted) == 0) return;
+  }
+  if (std::strcmp(value, "incoming") == 0) {
+    Settings.debugIncoming = true;
+  } else if (std::strcmp(value, "keys") == 0) {
+    Settings.debugKeys = true;
+  } else {
+    Print("Valid Debug value in parameter file are \"on\" and \"off\"\n");
+  }
+}
+
+void Ignore(const char*) {}
+
+struct ConfigKey {
+  const char* key;
+  void (*apply)(const char* value);
+};
+
+// Compared in this order; the first exact match acts.
+constexpr ConfigKey CONFIG_KEYS[] = {
+    {"port", [](const char* v) { Settings.port = LeadingDecimal(v); }},
+    {"ipaddress", [](const char* v) { CopyText(Settings.ipaddress, v); }},
+    {"ipmask", [](const char* v) { CopyText(Settings.ipmask, v); }},
+    {"remote", [](const char*) { Settings.remote = true; }},
+    {"zemkey", SetZemKey},
+    {"udpinterval", [](const char* v) { Settings.udpinterval = LeadingDecimal(v); }},
+    {"activateoffset", [](const char* v) { Settings.activateoffset = IsTrue(v); }},
+    {"debugoffset", [](const char* v) { Settings.debugoffset = IsTrue(v); }},
+    {"udpwait", [](const char* v) { Settings.udpwait = LeadingDecimal(v); }},
+    {"joystick", Ignore},
+    {"toga", Ignore},
+    {"iarange", Ignore},
+};
+
+}  // namespace
+
+void ReadConfigFrom(CharSource& source) {
+  WordReader reader(source);
+  char key[WORD_CAPACITY];
+  char value[WORD_CAPACITY];
+  // A key left without a value at the very end of the file is ignored.
+  while (reader.NextWord(key) && reader.NextWord(value)) {
+    LowerCase(key);
+    LowerCase(value);
+    const ConfigKey* match = nullptr;
+    for (const ConfigKey& entry : CONFIG_KEYS) {
+      if (std::strcmp(key, entry.key) == 0) {
+        match = &entry;
+        break;
+      }
+    }
+    if (match != nullptr) {
+      match->apply(value);
+    } else if (std::strncmp(key, "//", 2) == 0) {
+      reader.DropRestOfLine();
+    } else if (std::strcmp(key, "debug") == 0) {
+      SetDebug(value);
+    } else {
+      LogFormat("Unable to recognize: %s\n", key);
+    }
+  }
+}
+
+bool DirectoryExists(const char* path) { return platform::DirectoryExists(path); }
+
+std::FILE* OpenConfigFile(const char* name) {
+  std::string directory = platform::RootPath("ZemSimConfigs");
+  std::string path = DirectoryExists(directory.c_str()) ? directory + platform::PathSeparator() + name + ".cfg"
+                                                        : std::string(name) + ".cfg";
+  if (path.size() > PATH_CAPACITY - 1) return nullptr;  // a cut path would name another file
+  return std::fopen(path.c_str(), "r");
+}
+
+bool ReadConfig() {
+  std::FILE* file = OpenConfigFile("ZemSim");
+  if (file == nullptr) return false;
+  FileCharSource source(file);
+  ReadConfigFrom(source);
+  std::fclose(file);
+  Log("ZemSim Config file closed\n");
+  return true;
+}

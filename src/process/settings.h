@@ -1,0 +1,38 @@
+#pragma once
+// The node's settings: defaults from the start, overwritten once during
+// start-up by the configuration file. Only debugIncoming changes later.
+
+#include <cstdint>
+#include <cstdio>
+
+#include "process/char_source.h"
+#include "process/copyable_atomic.h"
+
+struct SettingsRecord {
+  int32_t port = 9030;
+  char ipaddress[300] = "";
+  char ipmask[50] = "";
+  bool remote = false;
+  uint8_t hotKeyChar = 9;  // TAB; 0 means no hot key
+  int32_t udpinterval = 50;
+  int32_t udpwait = 100;
+  bool activateoffset = false;
+  bool debugoffset = false;
+  CopyableAtomic<bool> debugIncoming{false};
+  bool debugKeys = false;
+};
+
+extern SettingsRecord Settings;
+
+// Reads "ZemSim.cfg" into Settings; false (and nothing changed) when the
+// file cannot be opened.
+bool ReadConfig();
+
+// Reads key and value words from any source into Settings.
+void ReadConfigFrom(CharSource& source);
+
+// "\ZemSimConfigs\<name>.cfg" when that directory exists, else "<name>.cfg"
+// in the current directory; nullptr when it cannot be opened.
+std::FILE* OpenConfigFile(const char* name);
+
+bool DirectoryExists(const char* path);

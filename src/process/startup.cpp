@@ -1,0 +1,72 @@
+#include "process/startup.h"
+
+#include <thread>
+
+#include "platform/platform.h"
+#include "process/console.h"
+#include "process/log.h"
+#include "process/print.h"
+#include "process/process_state.h"
+#include "process/settings.h"
+
+namespace {
+
+// Sizes of the node's fixed records, shown at start.
+constexpr int BLOCK_1_SIZE = 360;
+constexpr int BLOCK_2_SIZE = 192;
+constexpr int BLOCK_3_SIZE = 280;
+constexpr int FLIGHT_PLAN_BLOCK_SIZE = 1016;
+
+void StartThread(void (*body)()) { std::thread(body).detach(); }
+
+void StartUp(int argc, char** argv) {
+  ParseCommandLine(platform::CommandLineArguments(argc, argv));
+
+  // A restarted process leaves the first instance's log as it is; its
+  // first line opens the fallback log instead.
+  if (ProcessState.restartCount == 0) OpenLog("ZemSim.log");
+
+  LogFormat("ZemSim (%d)\n", ProcessState.restartCount);
+  PrintFormat("ZemSim (%d)\n", ProcessState.restartCount);
+  Print("ZemSim Simulator Interface Started\n");
+  Print("\n");
+
+  if (ProcessState.isRestart) {
+    Log("This is a restart.\n");
+    platform::SleepMs(3000);
+  }
+
+  if (!ReadConfig()) platform::ShowBlockingNotice("Config file not found. Using Defaults.", "Note");
+
+  PrintFormat(" Block 1: %d\n", BLOCK_1_SIZE);
+  PrintFormat(" Block 2: %d\n", BLOCK_2_SIZE);
+  PrintFormat(" Block 3: %d\n", BLOCK_3_SIZE);
+  PrintFormat("FP Block: %d\n", FLIGHT_PLAN_BLOCK_SIZE);
+  Print("\n");
+
+  StartThread(ConsoleLoop);
+}
+
+}  // namespace
+
+void ConnectStep() {}
+
+[[noreturn]] void MainLoop() {
+  for (;;) {
+    platform::SleepMs(1);
+    if (ProcessState.quitRequested) platform::ExitProcess(0);
+    ConnectStep();
+    platform::SleepMs(1000);
+  }
+}
+
+[[noreturn]] void PressEnterExit() {
+  Print("\nPress \"Enter\" to exit...");
+  platform::WaitForInputLine();
+  platform::ExitProcess(100);
+}
+
+[[noreturn]] void RunNode(int argc, char** argv) {
+  StartUp(argc, argv);
+  MainLoop();
+}

@@ -1,0 +1,109 @@
+#include <gtest/gtest.h>
+
+#include <array>
+#include <filesystem>
+
+#include "net/msg_header.h"
+#include "platform/platform.h"
+#include "support/test_support.h"
+
+namespace {
+
+TEST(MsgHeaderLayout, FieldsAreLittleEndianAtTheirOffsets) {
+  MsgHeader header;
+  header.MsgClass = 0x04030201;
+  header.MsgType = 0x08070605;
+  header.SeqNo = 999;
+  header.Count = -2;
+  header.Spare = 0x11121314;
+  header.HeaderSize = 36;
+  header.Length = 1160;
+  header.Version = MSG_VERSION;
+  header.Source = -1;
+  header.Destination = NODE_COMMGR;
+  std::array<uint8_t, MSG_HEADER_SIZE> bytes{};
+  WriteMsgHeader(bytes.data(), header);
+  const std::array<uint8_t, MSG_HEADER_SIZE> expected = {
+      0x01, 0x02, 0x03, 0x04,  // MsgClass
+      0x05, 0x06, 0x07, 0x08,  // MsgType
+      0xE7, 0x03, 0x00, 0x00,  // SeqNo 999
+      0xFE, 0xFF, 0xFF, 0xFF,  // Count -2
+      0x14, 0x13, 0x12, 0x11,  // Spare
+      0x24, 0x00, 0x00, 0x00,  // HeaderSize 36
+      0x88, 0x04, 0x00, 0x00,  // Length 1160
+      0xA4, 0x75, 0x00, 0x00,  // Version 30116
+      0xFF, 0xFF,              // Source -1
+      0x02, 0x00,              // Destination 2
+  };
+  EXPECT_EQ(bytes, expected);
+
+  MsgHeader back = ReadMsgHeader(bytes.data());
+  EXPECT_EQ(back.Count, -2);
+  EXPECT_EQ(back.Source, -1);
+  EXPECT_EQ(back.Length, 1160u);
+  EXPECT_EQ(back.MsgClass, header.MsgClass);
+}
+
+std::array<uint8_t, MSG_HEADER_SIZE> Message(uint32_t msgClass, uint32_t type, uint32_t version, int16_t source,
+                                             int16_t destination, uint32_t length = 0) {
+  MsgHeader header;
+  header.MsgClass = msgClass;
+  header.MsgType = type;
+  header.Version = version;
+  header.Source = source;
+  header.Destination = destination;
+  header.Length = length;
+  std::array<uint8_t, MSG_HEADER_SIZE> bytes{};
+  WriteMsgHeader(bytes.data(), header);
+  return bytes;
+}
+
+TEST(MsgVersion, WrongVersionIsLoggedOnlyTheFirstTimeInAProcess) {
+  std::string directory = MakeFreshDirectory("version");
+  EXPECT_EXIT(
+      {
+        EnterDirectory(directory);
+        auto right = Message(2, 9, MSG_VERSION, 2, 14);
+        auto wrong = Message(2, 9, MSG_VERSION - 1, 2, 14);
+        bool results = ValidateMsgVersion(right.data(), "First") && !ValidateMsgVersion(wrong.data(), "Second") &&
+                       !ValidateMsgVersion(wrong.data(), "Third");
+        platform::ExitProcess(results ? 0 : 1);
+      },
+      testing::ExitedWithCode(0), "");
+  std::string log = ReadWholeFile((std::filesystem::path(directory) / "ZEMDefault.log").string());
+  std::vector<std::string> lines = SplitLines(log);
+  ASSERT_EQ(lines.size(), 3u) << log;
+  EXPECT_EQ(lines[1].substr(14), "ValidateMsgVersion(Second) - Incorrect Version. Found: 30115  Required: 30116");
+  EXPECT_EQ(lines[2].substr(14), "  Source: 2   Destination 14");
+}
+
+struct DumpCase {
+  uint32_t msgClass;
+  uint32_t type;
+  const char* typeLine;  // nullptr: none
+};
+
+void PrintTo(const DumpCase& c, std::ostream* out) { *out << "class" << c.msgClass << "type" << c.type; }
+
+class DumpLines : public testing::TestWithParam<DumpCase> {};
+
+TEST_P(DumpLines, NameTheTypeOnlyForUpdateAndKeepAlive) {
+  auto message = Message(GetParam().msgClass, GetParam().type, 30116, -1, 14, 56);
+  LogTail log;
+  DumpMessage(message.data(), "Tester");
+  std::vector<std::string> lines = SplitLines(log.Added());
+  ASSERT_EQ(lines.size(), GetParam().typeLine ? 4u : 3u);
+  EXPECT_EQ(lines[0].substr(14), "Message logged by: Tester");
+  EXPECT_EQ(lines[1].substr(14), "   To: 14  From: -1");
+  EXPECT_EQ(lines[2].substr(14), "   Version: 30116  Length: 56");
+  if (GetParam().typeLine) {
+    EXPECT_EQ(lines[3].substr(14), GetParam().typeLine);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Types, DumpLines,
+                         testing::Values(DumpCase{1, 3, "   Type: Update"}, DumpCase{2, 9, "   Type: Keep Alive"},
+                                         DumpCase{1, 9, "   Type: Keep Alive"}, DumpCase{2, 5, nullptr},
+                                         DumpCase{7, 2, nullptr}));
+
+}  // namespace

@@ -1,0 +1,88 @@
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstring>
+#include <map>
+#include <thread>
+
+#include "net/msg_header.h"
+#include "net/syslog.h"
+#include "process/bytes.h"
+#include "support/test_support.h"
+
+namespace {
+
+uint32_t Advance(uint32_t seq, uint32_t by) { return (seq + by) % 1000; }
+
+TEST(SysLogNumbering, BothReportsDrawFromOneCounter) {
+  uint32_t before = NextSysLogSeq();
+  SendSysLog(NodeId, 3, "one");
+  EXPECT_TRUE(SysLog("two"));
+  EXPECT_EQ(NextSysLogSeq(), Advance(before, 3));
+}
+
+TEST(SysLogNumbering, RunsOneTo999ThenZero) {
+  uint32_t seq = NextSysLogSeq();
+  while (seq != 999) seq = NextSysLogSeq();
+  EXPECT_EQ(NextSysLogSeq(), 0u);
+  EXPECT_EQ(NextSysLogSeq(), 1u);
+}
+
+TEST(SysLogNumbering, ThreadsNeverDrawTheSameNumberTwice) {
+  // 4 threads x 250 draws = one full turn of the counter: every number once.
+  std::array<std::array<uint32_t, 250>, 4> drawn{};
+  std::vector<std::thread> threads;
+  for (auto& mine : drawn) {
+    threads.emplace_back([&mine] {
+      for (uint32_t& n : mine) n = NextSysLogSeq();
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  std::map<uint32_t, int> seen;
+  for (const auto& mine : drawn) {
+    for (uint32_t n : mine) ++seen[n];
+  }
+  EXPECT_EQ(seen.size(), 1000u);
+}
+
+TEST(SysLogMessage, LayoutOfTheReport) {
+  std::array<uint8_t, 150> message{};
+  size_t length = BuildSysLogMessage(message.data(), 0x12345, "Sim Not Responding.");
+  MsgHeader header = ReadMsgHeader(message.data());
+  EXPECT_EQ(header.MsgClass, 2u);
+  EXPECT_EQ(header.MsgType, 23u);
+  EXPECT_EQ(header.HeaderSize, 36u);
+  EXPECT_EQ(header.Count, 0);
+  EXPECT_EQ(header.Source, 14);
+  EXPECT_EQ(header.Destination, 2);
+  EXPECT_LT(header.SeqNo, 1000u);
+  EXPECT_EQ(GetU16(message.data() + 36), 0x2345);
+  EXPECT_STREQ(reinterpret_cast<const char*>(message.data() + 38), "Sim Not Responding.");
+  EXPECT_EQ(length, 39 + std::strlen("Sim Not Responding."));
+}
+
+TEST(SysLogMessage, LongTextsAreCutToWhatTheMessagesHold) {
+  std::string text(300, 'x');
+  std::array<uint8_t, 150> report{};
+  EXPECT_EQ(BuildSysLogMessage(report.data(), 2, text.c_str()), 150u);
+  EXPECT_EQ(std::strlen(reinterpret_cast<const char*>(report.data() + 38)), 111u);
+
+  std::array<uint8_t, 100> update{};
+  EXPECT_EQ(BuildSysLogTextMessage(update.data(), text.c_str()), 100u);
+  EXPECT_EQ(std::strlen(reinterpret_cast<const char*>(update.data() + 36)), 63u);
+  MsgHeader header = ReadMsgHeader(update.data());
+  EXPECT_EQ(header.MsgClass, 1u);
+  EXPECT_EQ(header.MsgType, 14u);
+  EXPECT_EQ(header.Count, 1);
+  EXPECT_EQ(header.Source, 14);
+}
+
+TEST(SysLogMessage, TextReportRegistersItsLockOnceAndIsNeverSent) {
+  LogTail log;
+  EXPECT_TRUE(SysLog("first"));
+  EXPECT_TRUE(SysLog("second"));
+  EXPECT_LE(log.Count("SysLogMutex has been registered"), 1);
+  EXPECT_EQ(SendUpdateMessage(nullptr, 0), -1);
+}
+
+}  // namespace

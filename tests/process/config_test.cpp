@@ -1,0 +1,166 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include "platform/platform.h"
+#include "process/settings.h"
+#include "support/test_support.h"
+
+namespace {
+
+struct ConfigCase {
+  const char* name;
+  std::string text;
+  std::function<void(const SettingsRecord&)> expect;
+};
+
+void PrintTo(const ConfigCase& c, std::ostream* out) { *out << c.name; }
+
+class ConfigText : public testing::TestWithParam<ConfigCase> {
+ protected:
+  void SetUp() override { Settings = SettingsRecord{}; }
+  void TearDown() override { Settings = SettingsRecord{}; }
+};
+
+TEST_P(ConfigText, SetsWhatTheFileSays) {
+  StringCharSource source(GetParam().text);
+  ReadConfigFrom(source);
+  GetParam().expect(Settings);
+}
+
+const std::string kLongRest = " " + std::string(98, 'x');  // 99 characters behind the value word
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ConfigText,
+    testing::Values(
+        ConfigCase{"KeysAreCaseInsensitive", "PORT 9100\nUdpWait 7\n",
+                   [](const SettingsRecord& s) { EXPECT_EQ(s.port, 9100); EXPECT_EQ(s.udpwait, 7); }},
+        ConfigCase{"PairSpansLines", "port\n\n  9100 udpinterval\t25",
+                   [](const SettingsRecord& s) { EXPECT_EQ(s.port, 9100); EXPECT_EQ(s.udpinterval, 25); }},
+        ConfigCase{"BooleanOnlyTrueSwitchesOn", "activateoffset TRUE debugoffset yes",
+                   [](const SettingsRecord& s) { EXPECT_TRUE(s.activateoffset); EXPECT_FALSE(s.debugoffset); }},
+        ConfigCase{"BooleanLaterPairOverrides", "activateoffset true activateoffset no",
+                   [](const SettingsRecord& s) { EXPECT_FALSE(s.activateoffset); }},
+        ConfigCase{"RemoteIgnoresItsValue", "remote no", [](const SettingsRecord& s) { EXPECT_TRUE(s.remote); }},
+        ConfigCase{"ZemKeyNone", "zemkey NONE", [](const SettingsRecord& s) { EXPECT_EQ(s.hotKeyChar, 0); }},
+        ConfigCase{"ZemKeyTabAfterNone", "zemkey none zemkey tab",
+                   [](const SettingsRecord& s) { EXPECT_EQ(s.hotKeyChar, 9); }},
+        ConfigCase{"ZemKeyOtherValueKeepsIt", "zemkey none zemkey space",
+                   [](const SettingsRecord& s) { EXPECT_EQ(s.hotKeyChar, 0); }},
+        ConfigCase{"NumbersTakeLeadingDigits", "port -12abc udpwait abc udpinterval +40",
+                   [](const SettingsRecord& s) {
+                     EXPECT_EQ(s.port, -12);
+                     EXPECT_EQ(s.udpwait, 0);
+                     EXPECT_EQ(s.udpinterval, 40);
+                   }},
+        ConfigCase{"HugeNumberHeldAtLimit", "port 99999999999999",
+                   [](const SettingsRecord& s) { EXPECT_EQ(s.port, 2147483647); }},
+        ConfigCase{"TextValuesAreLowerCased", "IPAddress 127.0.0.1 IPMASK 255.0.0.0",
+                   [](const SettingsRecord& s) {
+                     EXPECT_STREQ(s.ipaddress, "127.0.0.1");
+                     EXPECT_STREQ(s.ipmask, "255.0.0.0");
+                   }},
+        ConfigCase{"CommentOfTwoWordsDropsItsLine", "// a comment port 1\nport 9100\n",
+                   [](const SettingsRecord& s) { EXPECT_EQ(s.port, 9100); }},
+        ConfigCase{"CommentOfOneWordTakesNextLine", "//\nport 9100 udpwait 5\nudpinterval 33\n",
+                   [](const SettingsRecord& s) {
+                     EXPECT_EQ(s.port, 9030);
+                     EXPECT_EQ(s.udpwait, 100);
+                     EXPECT_EQ(s.udpinterval, 33);
+                   }},
+        ConfigCase{"JoinedCommentWordTakesNextLine", "//port\nport 9100\nudpwait 5",
+                   [](const SettingsRecord& s) { EXPECT_EQ(s.port, 9030); EXPECT_EQ(s.udpwait, 5); }},
+        ConfigCase{"CommentRestBeyond99IsRead", "// v" + kLongRest + "port 9100\n",
+                   [](const SettingsRecord& s) { EXPECT_EQ(s.port, 9100); }},
+        ConfigCase{"CommentRestOf99IsDropped", "// v" + kLongRest + "\nport 9100\n",
+                   [](const SettingsRecord& s) { EXPECT_EQ(s.port, 9100); }},
+        ConfigCase{"DebugValuesSwitchFlags", "debug incoming DEBUG keys debug on",
+                   [](const SettingsRecord& s) { EXPECT_TRUE(s.debugIncoming); EXPECT_TRUE(s.debugKeys); }},
+        ConfigCase{"AcceptedKeysChangeNothing", "joystick 1 toga yes iarange 5 port 9200",
+                   [](const SettingsRecord& s) { EXPECT_EQ(s.port, 9200); }},
+        ConfigCase{"LongWordIsCutAndPairingKept", "ipaddress " + std::string(150, 'a') + " port 9100",
+                   [](const SettingsRecord& s) {
+                     EXPECT_EQ(std::string(s.ipaddress), std::string(99, 'a'));
+                     EXPECT_EQ(s.port, 9100);
+                   }},
+        ConfigCase{"LongMaskIsCutAtItsField", "ipmask " + std::string(60, '5'),
+                   [](const SettingsRecord& s) { EXPECT_EQ(std::string(s.ipmask), std::string(49, '5')); }},
+        ConfigCase{"KeyWithoutValueAtEndIsIgnored", "port 9100 udpwait",
+                   [](const SettingsRecord& s) { EXPECT_EQ(s.port, 9100); EXPECT_EQ(s.udpwait, 100); }},
+        ConfigCase{"EmptyTextChangesNothing", "",
+                   [](const SettingsRecord& s) { EXPECT_EQ(s.port, 9030); EXPECT_EQ(s.hotKeyChar, 9); }}),
+    [](const testing::TestParamInfo<ConfigCase>& param) { return std::string(param.param.name); });
+
+TEST(ConfigReports, UnknownKeyIsLoggedLowerCasedAndItsValueDropped) {
+  Settings = SettingsRecord{};
+  LogTail log;
+  StringCharSource source("Colour 9100 port 9101");
+  ReadConfigFrom(source);
+  EXPECT_EQ(log.Count("Unable to recognize: colour"), 1);
+  EXPECT_EQ(Settings.port, 9101);
+  Settings = SettingsRecord{};
+}
+
+TEST(ConfigReports, UnknownDebugValueIsPrintedEachTime) {
+  StdoutCapture out;
+  StringCharSource source("debug loud debug quiet debug on");
+  ReadConfigFrom(source);
+  std::string printed = out.Take();
+  std::string line = "Valid Debug value in parameter file are \"on\" and \"off\"\n";
+  EXPECT_EQ(printed, line + line);
+  Settings = SettingsRecord{};
+}
+
+// The real file, in the current directory or in the configuration directory
+// at the (test's own) file-system root.
+class ConfigFile : public testing::Test {
+ protected:
+  void SetUp() override {
+    Settings = SettingsRecord{};
+    previous_ = std::filesystem::current_path();
+    EnterDirectory(MakeFreshDirectory("config"));
+  }
+  void TearDown() override {
+    std::filesystem::remove_all(platform::RootPath("ZemSimConfigs"));
+    std::filesystem::current_path(previous_);
+    Settings = SettingsRecord{};
+  }
+  std::filesystem::path previous_;
+};
+
+TEST_F(ConfigFile, MissingFileReportsFalseAndChangesNothing) {
+  EXPECT_FALSE(ReadConfig());
+  EXPECT_EQ(Settings.port, 9030);
+}
+
+TEST_F(ConfigFile, FileInCurrentDirectoryIsReadAndClosingLogged) {
+  WriteWholeFile("ZemSim.cfg", "port 9100\r\nudpwait 20\r\n");
+  LogTail log;
+  EXPECT_TRUE(ReadConfig());
+  EXPECT_EQ(Settings.port, 9100);
+  EXPECT_EQ(Settings.udpwait, 20);
+  EXPECT_EQ(log.Count("ZemSim Config file closed"), 1);
+}
+
+TEST_F(ConfigFile, EmptyFileIsReadAsTrue) {
+  WriteWholeFile("ZemSim.cfg", "");
+  LogTail log;
+  EXPECT_TRUE(ReadConfig());
+  EXPECT_EQ(log.Count("ZemSim Config file closed"), 1);
+}
+
+TEST_F(ConfigFile, ConfigurationDirectoryWinsAndHasNoFallback) {
+  WriteWholeFile("ZemSim.cfg", "port 9100");
+  std::filesystem::path directory = platform::RootPath("ZemSimConfigs");
+  std::filesystem::create_directories(directory);
+  EXPECT_FALSE(ReadConfig());
+  EXPECT_EQ(Settings.port, 9030);
+
+  WriteWholeFile((directory / "ZemSim.cfg").string(), "port 9200");
+  EXPECT_TRUE(ReadConfig());
+  EXPECT_EQ(Settings.port, 9200);
+}
+
+}  // namespace

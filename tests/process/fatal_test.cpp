@@ -1,0 +1,81 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "platform/platform.h"
+#include "process/fatal.h"
+#include "process/process_state.h"
+#include "process/text.h"
+#include "support/test_support.h"
+
+namespace {
+
+struct TagCase {
+  int32_t nodeId;
+  const char* tag;
+};
+
+void PrintTo(const TagCase& c, std::ostream* out) { *out << "node" << c.nodeId; }
+
+class StationTags : public testing::TestWithParam<TagCase> {};
+
+TEST_P(StationTags, NameEachStation) { EXPECT_STREQ(StationTag(GetParam().nodeId), GetParam().tag); }
+
+INSTANTIATE_TEST_SUITE_P(Table, StationTags,
+                         testing::Values(TagCase{2, "DB: "}, TagCase{3, "NAVR: "}, TagCase{4, "NAVL: "},
+                                         TagCase{5, "PFDR: "}, TagCase{6, "PFDL: "}, TagCase{11, "MSGP: "},
+                                         TagCase{14, "SIM: "}, TagCase{16, "EICAS: "}, TagCase{18, "MAPS: "},
+                                         TagCase{20, "SND: "}, TagCase{21, "GFLT: "}, TagCase{23, "LCLS: "},
+                                         TagCase{24, "CDU: "}, TagCase{7, "UNK: "}, TagCase{25, "UNK: "},
+                                         TagCase{-1, "UNK: "}));
+
+TEST(RestartCommandLine, AppendsMarkerAndCountWithTrailingBlank) {
+  EXPECT_EQ(RestartCommandLine("C:\\Sim\\zemsim.exe", 1), "C:\\Sim\\zemsim.exe -rx 1 ");
+  EXPECT_EQ(RestartCommandLine("zemsim", 3), "zemsim -rx 3 ");
+}
+
+TEST(RestartCommandLine, QuotesAProgramPathWithBlanks) {
+  EXPECT_EQ(RestartCommandLine("C:\\Program Files\\ZemSim\\zemsim.exe", 2),
+            "\"C:\\Program Files\\ZemSim\\zemsim.exe\" -rx 2 ");
+}
+
+class RestartDeath : public testing::Test {
+ protected:
+  void SetUp() override { directory_ = MakeFreshDirectory("restart"); }
+  std::string In(const char* name) const { return (std::filesystem::path(directory_) / name).string(); }
+  std::string directory_;
+};
+
+TEST_F(RestartDeath, AtTheLimitStartsNothingAndEndsWith100) {
+  EXPECT_EXIT(
+      {
+        EnterDirectory(directory_);
+        ProcessState.restartCount = 3;
+        CopyText(ProcessState.programPath, TestProgramPath());
+        Restart();
+        platform::ExitProcess(1);
+      },
+      testing::ExitedWithCode(100), "");
+  EXPECT_NE(ReadWholeFile(In("ZEMDefault.log")).find("Restart() - ZemFsx has restarted max times. Exiting\n"),
+            std::string::npos);
+  platform::SleepMs(300);
+  EXPECT_FALSE(std::filesystem::exists(In("restart-probe.txt")));
+}
+
+TEST_F(RestartDeath, StartsOneSuccessorWithTheNextCountAndAsksToQuit) {
+  EXPECT_EXIT(
+      {
+        EnterDirectory(directory_);
+        ProcessState.restartCount = 1;
+        CopyText(ProcessState.programPath, TestProgramPath());
+        Restart();
+        Restart();  // acts once per process
+        platform::ExitProcess(ProcessState.quitRequested ? 0 : 1);
+      },
+      testing::ExitedWithCode(0), "");
+  ASSERT_TRUE(WaitForFileText(In("restart-probe.txt"), "\n", 20000));
+  platform::SleepMs(500);
+  EXPECT_EQ(ReadWholeFile(In("restart-probe.txt")), "3|-rx|2\n");
+}
+
+}  // namespace

@@ -1,0 +1,99 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "platform/platform.h"
+#include "process/fatal.h"
+#include "process/log.h"
+#include "process/resource.h"
+#include "support/test_support.h"
+
+namespace {
+
+TEST(NamedLock, RegisteringLogsTheName) {
+  LogTail log;
+  ResourceHandle handle = RegisterResource("TestMutex");
+  EXPECT_NE(handle, nullptr);
+  EXPECT_EQ(log.Count("TestMutex has been registered"), 1);
+}
+
+TEST(NamedLock, HolderTakesItTwiceAndMustGiveItBackTwice) {
+  ResourceHandle handle = RegisterResource("Twice");
+  ASSERT_TRUE(GetResource(handle, "First()"));
+  ASSERT_TRUE(GetResource(handle, "Second()"));
+  ReleaseResource(handle, "Second()");
+
+  bool otherGotIt = true;
+  std::thread([&] { otherGotIt = GetResource(handle, "Other()"); }).join();
+  EXPECT_FALSE(otherGotIt) << "one release must not free a lock taken twice";
+
+  ReleaseResource(handle, "First()");
+  std::thread([&] {
+    otherGotIt = GetResource(handle, "Other()");
+    if (otherGotIt) ReleaseResource(handle, "Other()");
+  }).join();
+  EXPECT_TRUE(otherGotIt);
+}
+
+TEST(NamedLock, WaitRunsOutAfterAboutTwoAndAHalfSecondsAndNamesTheCaller) {
+  ResourceHandle handle = RegisterResource("Held");
+  ASSERT_TRUE(GetResource(handle, "Holder()"));
+  LogTail log;
+  bool got = true;
+  auto waited = std::chrono::milliseconds(0);
+  std::thread([&] {
+    auto start = std::chrono::steady_clock::now();
+    got = GetResource(handle, "Waiter()");
+    waited = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+  }).join();
+  ReleaseResource(handle, "Holder()");
+  EXPECT_FALSE(got);
+  EXPECT_GE(waited.count(), 2400);
+  EXPECT_EQ(log.Count("GetResource() - Mutex wait timed out. Caller: Waiter()"), 1);
+}
+
+TEST(NamedLock, ReleaseByAThreadThatDoesNotHoldItIsRefusedAndReported) {
+  ResourceHandle handle = RegisterResource("Owned");
+  ASSERT_TRUE(GetResource(handle, "Owner()"));
+  LogTail log;
+  std::thread([&] { ReleaseResource(handle, "Intruder()"); }).join();
+  EXPECT_EQ(log.Count("ReleaseResource() - Error. Caller: Intruder()"), 1);
+  bool otherGotIt = true;
+  std::thread([&] { otherGotIt = GetResource(handle, "Other()"); }).join();
+  EXPECT_FALSE(otherGotIt) << "the refused release must leave the lock with its holder";
+  ReleaseResource(handle, "Owner()");
+}
+
+TEST(NamedLock, ReleaseWithoutALockNamesTheCallerAndGoesOn) {
+  LogTail log;
+  ReleaseResource(nullptr, "Nobody()");
+  EXPECT_EQ(log.Count("Caller: Nobody()"), 1);
+}
+
+TEST(NamedLockDeath, WaitOnALockNeverRegisteredEndsWith9191) {
+  std::string directory = MakeFreshDirectory("nulllock");
+  EXPECT_EXIT(
+      {
+        EnterDirectory(directory);
+        GetResource(nullptr, "Early()");
+      },
+      testing::ExitedWithCode(platform::ReportedExitCode(9191)), "");
+  std::string log = ReadWholeFile((std::filesystem::path(directory) / "ZEMDefault.log").string());
+  EXPECT_NE(log.find("GetResource() - Null Mutex. Caller: Early()\n"), std::string::npos) << log;
+}
+
+TEST(FatalExitDeath, LogsTheCodeAndEndsWithIt) {
+  std::string directory = MakeFreshDirectory("fatal");
+  EXPECT_EXIT(
+      {
+        EnterDirectory(directory);
+        FatalExit(7765);
+      },
+      testing::ExitedWithCode(platform::ReportedExitCode(7765)), "");
+  std::string log = ReadWholeFile((std::filesystem::path(directory) / "ZEMDefault.log").string());
+  EXPECT_NE(log.find("ExitCode: 7765\n"), std::string::npos) << log;
+}
+
+}  // namespace

@@ -1,0 +1,127 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <regex>
+#include <thread>
+
+#include "platform/platform.h"
+#include "process/log.h"
+#include "support/test_support.h"
+
+namespace {
+
+const std::regex kStampedLine(R"(\d\d:\d\d:\d\d:\d\d\d  .*)");
+
+TEST(LogLine, StampHasMillisecondsAndATrailingBlank) {
+  EXPECT_TRUE(std::regex_match(TimeStamp(), std::regex(R"(\d\d:\d\d:\d\d:\d\d\d )")));
+}
+
+TEST(LogLine, TextFollowsStampAndOneMoreBlankUnchanged) {
+  LogTail log;
+  Log("50% done %s %d\n");
+  std::vector<std::string> lines = SplitLines(log.Added());
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_TRUE(std::regex_match(lines[0], kStampedLine)) << lines[0];
+  EXPECT_EQ(lines[0].substr(14), "50% done %s %d");
+}
+
+TEST(LogLine, TextWithoutLineEndRunsIntoTheNextStamp) {
+  LogTail log;
+  Log("first");
+  Log("second\n");
+  std::vector<std::string> lines = SplitLines(log.Added());
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_TRUE(std::regex_match(lines[0], std::regex(R"(\d\d:\d\d:\d\d:\d\d\d  first\d\d:\d\d:\d\d:\d\d\d  second)")))
+      << lines[0];
+}
+
+TEST(LogLine, LinesFromManyThreadsNeverInterleave) {
+  LogTail log;
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([t] {
+      for (int i = 0; i < 50; ++i) LogFormat("thread %d line %d %s\n", t, i, std::string(200, 'a' + static_cast<char>(t)).c_str());
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  std::vector<std::string> lines = SplitLines(log.Added());
+  ASSERT_EQ(lines.size(), 200u);
+  for (const std::string& line : lines) {
+    EXPECT_TRUE(std::regex_match(line, std::regex(R"(\d\d:\d\d:\d\d:\d\d\d  thread (\d) line \d+ ([a-d])\2{199})")))
+        << line;
+  }
+}
+
+// Which file a fresh process logs to is decided once, by its first line;
+// each case runs in a child process of its own, in a directory of its own.
+class LogChoice : public testing::Test {
+ protected:
+  void SetUp() override { directory_ = MakeFreshDirectory("logchoice"); }
+  std::string In(const char* name) const { return (std::filesystem::path(directory_) / name).string(); }
+  std::string directory_;
+};
+
+TEST_F(LogChoice, FirstStartCreatesZemSimLogWithUnstampedFirstLine) {
+  WriteWholeFile(In("ZemSim.log"), "an older run\n");
+  EXPECT_EXIT(
+      {
+        EnterDirectory(directory_);
+        OpenLog("ZemSim.log");
+        Log("ZemSim (0)\n");
+        platform::ExitProcess(0);
+      },
+      testing::ExitedWithCode(0), "");
+  std::vector<std::string> lines = SplitLines(ReadWholeFile(In("ZemSim.log")));
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0], "Log started.");
+  EXPECT_TRUE(std::regex_match(lines[1], std::regex(R"(\d\d:\d\d:\d\d:\d\d\d  ZemSim \(0\))"))) << lines[1];
+}
+
+TEST_F(LogChoice, FirstLineWithoutOpenUsesTheFallbackLog) {
+  WriteWholeFile(In("ZemSim.log"), "an older run\n");
+  EXPECT_EXIT(
+      {
+        EnterDirectory(directory_);
+        Log("ZemSim (2)\n");
+        platform::ExitProcess(0);
+      },
+      testing::ExitedWithCode(0), "");
+  EXPECT_EQ(ReadWholeFile(In("ZemSim.log")), "an older run\n");
+  std::vector<std::string> lines = SplitLines(ReadWholeFile(In("ZEMDefault.log")));
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0], "Log Started - Already initialized");
+  EXPECT_NE(lines[1].find("ZemSim (2)"), std::string::npos);
+}
+
+TEST_F(LogChoice, UnwritableCurrentDirectoryFallsBackToRootDirectory) {
+  std::filesystem::create_directories(In("ZemSim.log"));  // a directory of that name cannot be opened as a file
+  std::filesystem::path fallback = platform::RootPath("ZemSim");
+  std::filesystem::create_directories(fallback);
+  EXPECT_EXIT(
+      {
+        EnterDirectory(directory_);
+        OpenLog("ZemSim.log");
+        Log("to the fallback\n");
+        platform::ExitProcess(0);
+      },
+      testing::ExitedWithCode(0), "");
+  std::string content = ReadWholeFile((fallback / "ZemSim.log").string());
+  std::filesystem::remove_all(fallback);
+  EXPECT_EQ(content.rfind("Log started.\n", 0), 0u) << content;
+  EXPECT_NE(content.find("to the fallback"), std::string::npos);
+}
+
+TEST_F(LogChoice, NoWritablePlaceSilencesTheLogAndTheProcessRunsOn) {
+  std::filesystem::create_directories(In("ZEMDefault.log"));
+  EXPECT_EXIT(
+      {
+        EnterDirectory(directory_);
+        Log("lost\n");
+        Log("lost too\n");
+        LogUnlocked("lost as well\n");
+        platform::ExitProcess(LogFilePath().empty() ? 3 : 4);
+      },
+      testing::ExitedWithCode(3), "");
+}
+
+}  // namespace

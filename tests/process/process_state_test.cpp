@@ -1,0 +1,54 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "process/process_state.h"
+
+namespace {
+
+struct CommandLineCase {
+  std::vector<std::string> arguments;
+  int32_t restartCount;
+  bool isRestart;
+};
+
+void PrintTo(const CommandLineCase& c, std::ostream* out) {
+  for (const std::string& argument : c.arguments) *out << '[' << argument << ']';
+}
+
+class CommandLines : public testing::TestWithParam<CommandLineCase> {
+ protected:
+  void SetUp() override { Reset(); }
+  void TearDown() override { Reset(); }
+  static void Reset() {
+    ProcessState.restartCount = 0;
+    ProcessState.isRestart = false;
+    ProcessState.programPath[0] = '\0';
+  }
+};
+
+TEST_P(CommandLines, OnlyThreeArgumentsMeanARestart) {
+  ParseCommandLine(GetParam().arguments);
+  EXPECT_EQ(ProcessState.restartCount, GetParam().restartCount);
+  EXPECT_EQ(ProcessState.isRestart, GetParam().isRestart);
+  EXPECT_EQ(std::string(ProcessState.programPath), GetParam().arguments[0]);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, CommandLines,
+    testing::Values(CommandLineCase{{"zemsim"}, 0, false}, CommandLineCase{{"zemsim", "-rx"}, 0, false},
+                    CommandLineCase{{"zemsim", "-rx", "2", "x"}, 0, false},
+                    CommandLineCase{{"zemsim", "-rx", "2"}, 2, true},
+                    CommandLineCase{{"zemsim", "anything", "3"}, 3, true},
+                    CommandLineCase{{"zemsim", "-rx", "word"}, 0, true},
+                    CommandLineCase{{"zemsim", "-rx", "1 "}, 1, true},
+                    CommandLineCase{{"zemsim", "-rx", "-4"}, 0, true}));
+
+TEST(CommandLine, ProgramPathIsCutAt499Characters) {
+  ParseCommandLine({std::string(600, 'p')});
+  EXPECT_EQ(std::string(ProcessState.programPath), std::string(499, 'p'));
+  ProcessState.programPath[0] = '\0';
+}
+
+}  // namespace

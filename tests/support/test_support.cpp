@@ -1,0 +1,109 @@
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "process/log.h"
+
+namespace fs = std::filesystem;
+
+std::string ReadWholeFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+std::string ReadTextFile(const std::string& path) {
+  std::string text = ReadWholeFile(path);
+  std::string plain;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) plain += text[i];
+  }
+  return plain;
+}
+
+void WriteWholeFile(const std::string& path, const std::string& content) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << content;
+}
+
+std::vector<std::string> SplitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+// Named after the running test, so that a death test's child, which runs the
+// test again from its start, arrives at the same directory as its parent.
+std::string MakeFreshDirectory(const std::string& name) {
+  static std::string lastTest;
+  static int serial = 0;
+  const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
+  std::string testName = test ? std::string(test->test_suite_name()) + "." + test->name() : "none";
+  serial = testName == lastTest ? serial + 1 : 1;
+  lastTest = testName;
+  std::string safe;
+  for (char c : testName + "-" + name + "-" + std::to_string(serial)) safe += std::isalnum(static_cast<unsigned char>(c)) || c == '-' ? c : '_';
+  fs::path path = fs::path(TestDirectory()) / safe;
+  fs::remove_all(path);
+  fs::create_directories(path);
+  return path.string();
+}
+
+LogTail::LogTail() : path_(LogFilePath()) { start_ = ReadWholeFile(path_).size(); }
+
+std::string LogTail::Added() const {
+  std::string content = ReadWholeFile(path_);
+  return content.size() >= start_ ? content.substr(start_) : content;
+}
+
+int LogTail::Count(const std::string& text) const {
+  int count = 0;
+  for (const std::string& line : SplitLines(Added())) {
+    if (line.find(text) != std::string::npos) ++count;
+  }
+  return count;
+}
+
+StdoutCapture::StdoutCapture() { testing::internal::CaptureStdout(); }
+
+StdoutCapture::~StdoutCapture() {
+  if (!taken_) testing::internal::GetCapturedStdout();
+}
+
+std::string StdoutCapture::Take() {
+  taken_ = true;
+  return testing::internal::GetCapturedStdout();
+}
+
+ScopedChild::ScopedChild(const std::vector<std::string>& arguments, const std::string& directory,
+                         const std::string& outputFile) {
+  platform::SpawnProcess(arguments, directory, outputFile, child_);
+}
+
+ScopedChild::~ScopedChild() { platform::KillProcess(child_); }
+
+bool ScopedChild::WaitForExit(uint32_t timeoutMs, int& exitCode) {
+  if (!platform::WaitProcess(child_, timeoutMs, exitCode)) return false;
+  ended_ = true;
+  return true;
+}
+
+bool WaitForFileText(const std::string& path, const std::string& text, uint32_t timeoutMs) {
+  for (uint32_t waited = 0;; waited += 50) {
+    if (ReadTextFile(path).find(text) != std::string::npos) return true;
+    if (waited >= timeoutMs) return false;
+    platform::SleepMs(50);
+  }
+}
+
+void EnterDirectory(const std::string& directory) { fs::current_path(directory); }

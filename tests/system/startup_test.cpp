@@ -1,0 +1,74 @@
+// The node as a real process: start-up order, banner, log files and
+// configuration, first start and restart.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <regex>
+
+#include "support/test_support.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string NodeProgram() { return (fs::path(TestProgramPath()).parent_path() / ZEMSIM_NODE_EXE_NAME).string(); }
+
+class NodeStartUp : public testing::Test {
+ protected:
+  void SetUp() override { directory_ = MakeFreshDirectory("node"); }
+  std::string In(const char* name) const { return (fs::path(directory_) / name).string(); }
+  std::string directory_;
+};
+
+TEST_F(NodeStartUp, FirstStartWritesBannerBlockSizesAndAFreshZemSimLog) {
+  WriteWholeFile(In("ZemSim.log"), "an older run\n");
+  ScopedChild node({NodeProgram()}, directory_, In("console.txt"));
+  ASSERT_TRUE(node.started());
+  ASSERT_TRUE(WaitForFileText(In("console.txt"), "FP Block: 1016\n\n", 15000)) << ReadTextFile(In("console.txt"));
+
+  std::string console = ReadTextFile(In("console.txt"));
+  EXPECT_EQ(console.rfind("ZemSim (0)\nZemSim Simulator Interface Started\n\n", 0), 0u) << console;
+  EXPECT_NE(console.find(" Block 1: 360\n Block 2: 192\n Block 3: 280\nFP Block: 1016\n"), std::string::npos);
+
+  std::vector<std::string> log = SplitLines(ReadWholeFile(In("ZemSim.log")));
+  ASSERT_GE(log.size(), 2u);
+  EXPECT_EQ(log[0], "Log started.");
+  EXPECT_TRUE(std::regex_match(log[1], std::regex(R"(\d\d:\d\d:\d\d:\d\d\d  ZemSim \(0\))"))) << log[1];
+  EXPECT_FALSE(fs::exists(In("ZEMDefault.log")));
+}
+
+TEST_F(NodeStartUp, RestartLeavesZemSimLogAloneAndReadsTheConfigurationAfterItsPause) {
+  WriteWholeFile(In("ZemSim.log"), "the first instance\n");
+  WriteWholeFile(In("ZemSim.cfg"), "Colour blue port 9100\n");
+  ScopedChild node({NodeProgram(), "-rx", "2"}, directory_, In("console.txt"));
+  ASSERT_TRUE(node.started());
+  ASSERT_TRUE(WaitForFileText(In("ZEMDefault.log"), "ZemSim Config file closed\n", 20000))
+      << ReadWholeFile(In("ZEMDefault.log"));
+
+  EXPECT_EQ(ReadWholeFile(In("ZemSim.log")), "the first instance\n");
+  std::vector<std::string> log = SplitLines(ReadWholeFile(In("ZEMDefault.log")));
+  ASSERT_EQ(log.size(), 5u);
+  EXPECT_EQ(log[0], "Log Started - Already initialized");
+  EXPECT_EQ(log[1].substr(14), "ZemSim (2)");
+  EXPECT_EQ(log[2].substr(14), "This is a restart.");
+  EXPECT_EQ(log[3].substr(14), "Unable to recognize: colour");
+  EXPECT_EQ(log[4].substr(14), "ZemSim Config file closed");
+
+  // The configuration is read after the restart's pause of three seconds.
+  auto seconds = [](const std::string& line) {
+    return std::stoi(line.substr(0, 2)) * 3600 + std::stoi(line.substr(3, 2)) * 60 + std::stoi(line.substr(6, 2)) +
+           std::stoi(line.substr(9, 3)) / 1000.0;
+  };
+  double pause = seconds(log[3]) - seconds(log[2]);
+  if (pause < 0) pause += 24 * 3600;
+  EXPECT_GE(pause, 2.9);
+}
+
+TEST_F(NodeStartUp, CountWithoutDigitsIsAFirstStartThatKnowsItIsARestart) {
+  ScopedChild node({NodeProgram(), "-rx", "word"}, directory_, In("console.txt"));
+  ASSERT_TRUE(WaitForFileText(In("ZemSim.log"), "This is a restart.\n", 15000));
+  EXPECT_EQ(ReadWholeFile(In("ZemSim.log")).rfind("Log started.\n", 0), 0u);
+}
+
+}  // namespace
