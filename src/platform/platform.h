@@ -93,19 +93,82 @@ int ReportedExitCode(int code);
 // ---- Child processes (for the tools and the tests that run the node) -------
 
 struct ChildProcess {
-  int64_t id = 0;  // process id (POSIX) or process handle (Windows); 0: none
+  int64_t id = 0;     // process id (POSIX) or process handle (Windows); 0: none
+  int64_t input = 0;  // write end of the child's standard input, or 0
 };
 
 // Starts the program (its path is the first argument) in the directory, with
-// standard input from the null device and standard output and error written
-// to the output file (empty: inherited).
+// standard output and error written to the output file (empty: inherited).
+// Standard input is a pipe that WriteToChild feeds when withInput is set,
+// else the null device.
 bool SpawnProcess(const std::vector<std::string>& arguments, const std::string& directory,
-                  const std::string& outputFile, ChildProcess& child);
+                  const std::string& outputFile, ChildProcess& child, bool withInput = false);
+
+// Writes the text to the child's standard input; false when it cannot.
+bool WriteToChild(ChildProcess& child, const std::string& text);
 
 // Waits up to the time-out; true, with the exit code, when the child has ended.
 bool WaitProcess(ChildProcess& child, uint32_t timeoutMs, int& exitCode);
 
 // Ends the child at once (if it still runs) and collects it.
 void KillProcess(ChildProcess& child);
+
+// ---- Sockets -----------------------------------------------------------------
+
+using SocketHandle = int64_t;
+inline constexpr SocketHandle NO_SOCKET = -1;
+
+enum class IoStatus { Ok, TimedOut, Closed, Error };
+
+// An IPv4 address (host byte order) from dotted decimal or a host name.
+bool ResolveIpv4(const char* host, uint32_t& address);
+
+// A TCP connection with small-packet delay switched off; NO_SOCKET on failure,
+// with status TimedOut when the time-out passed first, else Error.
+SocketHandle TcpConnect(uint32_t address, uint16_t port, uint32_t timeoutMs, IoStatus& status);
+// A listening TCP socket (port 0: any free port); NO_SOCKET on failure.
+SocketHandle TcpListen(uint32_t address, uint16_t port);
+// The next connection on a listening socket; blocks. NO_SOCKET on failure.
+SocketHandle TcpAccept(SocketHandle listener);
+uint16_t LocalPort(SocketHandle socket);
+
+// Sends or receives exactly length bytes within the time-out.
+IoStatus SendAll(SocketHandle socket, const uint8_t* data, size_t length, uint32_t timeoutMs);
+IoStatus ReceiveAll(SocketHandle socket, uint8_t* data, size_t length, uint32_t timeoutMs);
+void CloseSocket(SocketHandle socket);
+
+// ---- Window messages and shared buffers (the simulator's own interface) --------
+// Real on Windows; elsewhere no server window ever exists.
+
+bool HasWindowMessaging();
+uintptr_t FindServerWindow(const char* className);
+uint32_t RegisterMessageName(const char* name);  // 0 on failure
+uint16_t AddAtom(const char* name);              // 0 on failure
+void DeleteAtom(uint16_t atom);
+
+struct SharedBuffer {
+  uintptr_t mapping = 0;
+  uint8_t* view = nullptr;
+};
+enum class SharedBufferResult { Ok, CreateFailed, AlreadyExists, MapFailed };
+// Creates a named buffer backed by the paging file and maps all of it.
+SharedBufferResult CreateSharedBuffer(const char* name, uint32_t size, SharedBuffer& buffer);
+// Opens and maps a buffer another process created.
+bool OpenSharedBuffer(const char* name, SharedBuffer& buffer);
+void CloseSharedBuffer(SharedBuffer& buffer);
+
+enum class SendStatus { Delivered, TimedOut, Failed };
+// Sends the message and waits (blocking this thread) up to the time-out for
+// the answer.
+SendStatus SendBlockingMessage(uintptr_t window, uint32_t message, uintptr_t first, intptr_t second,
+                               uint32_t timeoutMs, intptr_t& answer);
+
+// Server side: a hidden top-level window of the class that answers the named
+// message with the handler's result (given the name of the atom in the first
+// parameter and the second parameter). Runs the window's message loop on
+// the calling thread for ever; false when the window cannot be made.
+using WindowMessageHandler = intptr_t (*)(const char* atomName, intptr_t second, void* context);
+bool ServeWindowMessages(const char* className, const char* messageName, WindowMessageHandler handler,
+                         void* context);
 
 }  // namespace platform

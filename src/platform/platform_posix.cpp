@@ -4,6 +4,7 @@
 #include "platform/platform.h"
 
 #include <atomic>
+#include <chrono>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -11,7 +12,13 @@
 #include <ctime>
 #include <mutex>
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -198,8 +205,10 @@ bool StartDetachedProcess(const std::string& commandLine) {
 int ReportedExitCode(int code) { return code & 0xFF; }
 
 bool SpawnProcess(const std::vector<std::string>& arguments, const std::string& directory,
-                  const std::string& outputFile, ChildProcess& child) {
+                  const std::string& outputFile, ChildProcess& child, bool withInput) {
   if (arguments.empty()) return false;
+  int inputPipe[2] = {-1, -1};
+  if (withInput && pipe2(inputPipe, O_CLOEXEC) != 0) return false;
   std::vector<std::string> words = arguments;
   std::vector<char*> argv;
   for (std::string& word : words) argv.push_back(word.data());
@@ -207,10 +216,16 @@ bool SpawnProcess(const std::vector<std::string>& arguments, const std::string& 
 
   std::fflush(stdout);
   pid_t pid = fork();
-  if (pid < 0) return false;
+  if (pid < 0) {
+    if (withInput) {
+      close(inputPipe[0]);
+      close(inputPipe[1]);
+    }
+    return false;
+  }
   if (pid == 0) {
     // Only async-signal-safe calls from here to exec.
-    int input = open("/dev/null", O_RDONLY);
+    int input = withInput ? inputPipe[0] : open("/dev/null", O_RDONLY);
     if (input >= 0) dup2(input, STDIN_FILENO);
     if (!outputFile.empty()) {
       int output = open(outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -224,6 +239,22 @@ bool SpawnProcess(const std::vector<std::string>& arguments, const std::string& 
     _exit(127);
   }
   child.id = pid;
+  if (withInput) {
+    close(inputPipe[0]);
+    child.input = inputPipe[1];
+  }
+  return true;
+}
+
+bool WriteToChild(ChildProcess& child, const std::string& text) {
+  if (child.input == 0) return false;
+  size_t written = 0;
+  while (written < text.size()) {
+    ssize_t n = write(static_cast<int>(child.input), text.data() + written, text.size() - written);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    written += static_cast<size_t>(n);
+  }
   return true;
 }
 
@@ -233,6 +264,8 @@ bool WaitProcess(ChildProcess& child, uint32_t timeoutMs, int& exitCode) {
     int status = 0;
     pid_t result = waitpid(static_cast<pid_t>(child.id), &status, WNOHANG);
     if (result == static_cast<pid_t>(child.id)) {
+      if (child.input != 0) close(static_cast<int>(child.input));
+      child.input = 0;
       exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
       child.id = 0;
       return true;
@@ -243,6 +276,10 @@ bool WaitProcess(ChildProcess& child, uint32_t timeoutMs, int& exitCode) {
 }
 
 void KillProcess(ChildProcess& child) {
+  if (child.input != 0) {
+    close(static_cast<int>(child.input));
+    child.input = 0;
+  }
   if (child.id == 0) return;
   kill(static_cast<pid_t>(child.id), SIGKILL);
   int status = 0;
@@ -256,5 +293,171 @@ void KillProcess(ChildProcess& child) {
   std::fflush(stderr);
   std::_Exit(code);
 }
+
+// ---- Sockets -----------------------------------------------------------------
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int Fd(SocketHandle socket) { return static_cast<int>(socket); }
+
+sockaddr_in Ipv4(uint32_t address, uint16_t port) {
+  sockaddr_in socketAddress{};
+  socketAddress.sin_family = AF_INET;
+  socketAddress.sin_port = htons(port);
+  socketAddress.sin_addr.s_addr = htonl(address);
+  return socketAddress;
+}
+
+// Waits for the socket to become ready; the remaining time counts down.
+IoStatus WaitReady(int fd, short events, Clock::time_point deadline) {
+  for (;;) {
+    auto remaining = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    if (remaining <= 0) return IoStatus::TimedOut;
+    struct pollfd entry {fd, events, 0};
+    int n = ::poll(&entry, 1, static_cast<int>(remaining));
+    if (n > 0) return IoStatus::Ok;
+    if (n == 0) return IoStatus::TimedOut;
+    if (errno != EINTR) return IoStatus::Error;
+  }
+}
+
+void SetNoDelay(int fd) {
+  int on = 1;
+  setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+}
+
+}  // namespace
+
+bool ResolveIpv4(const char* host, uint32_t& address) {
+  struct in_addr parsed {};
+  if (inet_pton(AF_INET, host, &parsed) == 1) {
+    address = ntohl(parsed.s_addr);
+    return true;
+  }
+  struct addrinfo hints {};
+  hints.ai_family = AF_INET;
+  struct addrinfo* found = nullptr;
+  if (getaddrinfo(host, nullptr, &hints, &found) != 0 || found == nullptr) return false;
+  address = ntohl(reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr.s_addr);
+  freeaddrinfo(found);
+  return true;
+}
+
+SocketHandle TcpConnect(uint32_t address, uint16_t port, uint32_t timeoutMs, IoStatus& status) {
+  status = IoStatus::Error;
+  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+  if (fd < 0) return NO_SOCKET;
+  sockaddr_in target = Ipv4(address, port);
+  if (::connect(fd, reinterpret_cast<sockaddr*>(&target), sizeof target) != 0) {
+    if (errno != EINPROGRESS) {
+      ::close(fd);
+      return NO_SOCKET;
+    }
+    status = WaitReady(fd, POLLOUT, Clock::now() + std::chrono::milliseconds(timeoutMs));
+    int error = 0;
+    socklen_t length = sizeof error;
+    if (status != IoStatus::Ok || getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0) {
+      if (status == IoStatus::Ok) status = IoStatus::Error;
+      ::close(fd);
+      return NO_SOCKET;
+    }
+  }
+  SetNoDelay(fd);
+  status = IoStatus::Ok;
+  return fd;
+}
+
+SocketHandle TcpListen(uint32_t address, uint16_t port) {
+  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return NO_SOCKET;
+  int on = 1;
+  setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+  sockaddr_in local = Ipv4(address, port);
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 || ::listen(fd, 16) != 0) {
+    ::close(fd);
+    return NO_SOCKET;
+  }
+  return fd;
+}
+
+SocketHandle TcpAccept(SocketHandle listener) {
+  for (;;) {
+    int fd = ::accept4(Fd(listener), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+    if (fd >= 0) {
+      SetNoDelay(fd);
+      return fd;
+    }
+    if (errno != EINTR && errno != ECONNABORTED) return NO_SOCKET;
+  }
+}
+
+uint16_t LocalPort(SocketHandle socket) {
+  sockaddr_in local{};
+  socklen_t length = sizeof local;
+  if (getsockname(Fd(socket), reinterpret_cast<sockaddr*>(&local), &length) != 0) return 0;
+  return ntohs(local.sin_port);
+}
+
+IoStatus SendAll(SocketHandle socket, const uint8_t* data, size_t length, uint32_t timeoutMs) {
+  auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  size_t sent = 0;
+  while (sent < length) {
+    ssize_t n = ::send(Fd(socket), data + sent, length - sent, MSG_NOSIGNAL);
+    if (n > 0) {
+      sent += static_cast<size_t>(n);
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      IoStatus ready = WaitReady(Fd(socket), POLLOUT, deadline);
+      if (ready != IoStatus::Ok) return ready;
+      continue;
+    }
+    return IoStatus::Error;
+  }
+  return IoStatus::Ok;
+}
+
+IoStatus ReceiveAll(SocketHandle socket, uint8_t* data, size_t length, uint32_t timeoutMs) {
+  auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  size_t received = 0;
+  while (received < length) {
+    ssize_t n = ::recv(Fd(socket), data + received, length - received, 0);
+    if (n > 0) {
+      received += static_cast<size_t>(n);
+      continue;
+    }
+    if (n == 0) return IoStatus::Closed;
+    if (errno == EINTR) continue;
+    if (errno == EAGAIN || errno == EWOULDBLOCK) {
+      IoStatus ready = WaitReady(Fd(socket), POLLIN, deadline);
+      if (ready != IoStatus::Ok) return ready;
+      continue;
+    }
+    return IoStatus::Error;
+  }
+  return IoStatus::Ok;
+}
+
+void CloseSocket(SocketHandle socket) {
+  if (socket != NO_SOCKET) ::close(Fd(socket));
+}
+
+// ---- Window messages: none on POSIX ------------------------------------------------
+
+bool HasWindowMessaging() { return false; }
+uintptr_t FindServerWindow(const char*) { return 0; }
+uint32_t RegisterMessageName(const char*) { return 0; }
+uint16_t AddAtom(const char*) { return 0; }
+void DeleteAtom(uint16_t) {}
+SharedBufferResult CreateSharedBuffer(const char*, uint32_t, SharedBuffer&) { return SharedBufferResult::CreateFailed; }
+bool OpenSharedBuffer(const char*, SharedBuffer&) { return false; }
+void CloseSharedBuffer(SharedBuffer& buffer) { buffer = SharedBuffer{}; }
+SendStatus SendBlockingMessage(uintptr_t, uint32_t, uintptr_t, intptr_t, uint32_t, intptr_t&) {
+  return SendStatus::Failed;
+}
+bool ServeWindowMessages(const char*, const char*, WindowMessageHandler, void*) { return false; }
 
 }  // namespace platform

@@ -3,6 +3,8 @@
 #include "platform/platform.h"
 
 #define WIN32_LEAN_AND_MEAN
+#include <winsock2.h>
+#include <ws2tcpip.h>
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
@@ -11,6 +13,7 @@
 #include <shellapi.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -166,7 +169,7 @@ std::string QuoteArgument(const std::string& argument) {
 }  // namespace
 
 bool SpawnProcess(const std::vector<std::string>& arguments, const std::string& directory,
-                  const std::string& outputFile, ChildProcess& child) {
+                  const std::string& outputFile, ChildProcess& child, bool withInput) {
   if (arguments.empty()) return false;
   std::string commandLine;
   for (const std::string& argument : arguments) {
@@ -174,8 +177,15 @@ bool SpawnProcess(const std::vector<std::string>& arguments, const std::string& 
     commandLine += QuoteArgument(argument);
   }
   SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-  HANDLE input = CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable, OPEN_EXISTING, 0,
-                             nullptr);
+  HANDLE input = INVALID_HANDLE_VALUE;
+  HANDLE inputWriter = nullptr;
+  if (withInput) {
+    if (!CreatePipe(&input, &inputWriter, &inheritable, 0)) return false;
+    SetHandleInformation(inputWriter, HANDLE_FLAG_INHERIT, 0);
+  } else {
+    input = CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable, OPEN_EXISTING, 0,
+                        nullptr);
+  }
   HANDLE output = INVALID_HANDLE_VALUE;
   if (!outputFile.empty()) {
     output = CreateFileA(outputFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
@@ -192,11 +202,30 @@ bool SpawnProcess(const std::vector<std::string>& arguments, const std::string& 
                                 directory.empty() ? nullptr : directory.c_str(), &startup, &process);
   if (input != INVALID_HANDLE_VALUE) CloseHandle(input);
   if (output != INVALID_HANDLE_VALUE) CloseHandle(output);
-  if (!started) return false;
+  if (!started) {
+    if (inputWriter != nullptr) CloseHandle(inputWriter);
+    return false;
+  }
   CloseHandle(process.hThread);
   child.id = reinterpret_cast<int64_t>(process.hProcess);
+  child.input = reinterpret_cast<int64_t>(inputWriter);
   return true;
 }
+
+bool WriteToChild(ChildProcess& child, const std::string& text) {
+  if (child.input == 0) return false;
+  DWORD written = 0;
+  return WriteFile(reinterpret_cast<HANDLE>(child.input), text.data(), static_cast<DWORD>(text.size()), &written,
+                   nullptr) &&
+         written == text.size();
+}
+
+namespace {
+void CloseChildInput(ChildProcess& child) {
+  if (child.input != 0) CloseHandle(reinterpret_cast<HANDLE>(child.input));
+  child.input = 0;
+}
+}  // namespace
 
 bool WaitProcess(ChildProcess& child, uint32_t timeoutMs, int& exitCode) {
   if (child.id == 0) return false;
@@ -207,10 +236,12 @@ bool WaitProcess(ChildProcess& child, uint32_t timeoutMs, int& exitCode) {
   exitCode = static_cast<int>(code);
   CloseHandle(process);
   child.id = 0;
+  CloseChildInput(child);
   return true;
 }
 
 void KillProcess(ChildProcess& child) {
+  CloseChildInput(child);
   if (child.id == 0) return;
   HANDLE process = reinterpret_cast<HANDLE>(child.id);
   TerminateProcess(process, 1);
@@ -223,6 +254,250 @@ void KillProcess(ChildProcess& child) {
   std::fflush(stdout);
   std::fflush(stderr);
   ::ExitProcess(static_cast<UINT>(code));
+}
+
+// ---- Sockets -----------------------------------------------------------------
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+void StartWinsock() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    WSADATA data;
+    WSAStartup(MAKEWORD(2, 2), &data);
+  });
+}
+
+SOCKET Raw(SocketHandle socket) { return static_cast<SOCKET>(socket); }
+
+sockaddr_in Ipv4(uint32_t address, uint16_t port) {
+  sockaddr_in socketAddress{};
+  socketAddress.sin_family = AF_INET;
+  socketAddress.sin_port = htons(port);
+  socketAddress.sin_addr.s_addr = htonl(address);
+  return socketAddress;
+}
+
+IoStatus WaitReady(SOCKET socket, short events, Clock::time_point deadline) {
+  auto remaining = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+  if (remaining <= 0) return IoStatus::TimedOut;
+  WSAPOLLFD entry{socket, events, 0};
+  int n = WSAPoll(&entry, 1, static_cast<INT>(remaining));
+  if (n > 0) return IoStatus::Ok;
+  return n == 0 ? IoStatus::TimedOut : IoStatus::Error;
+}
+
+void PrepareConnected(SOCKET socket) {
+  u_long nonBlocking = 1;
+  ioctlsocket(socket, FIONBIO, &nonBlocking);
+  BOOL on = TRUE;
+  setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
+}
+
+}  // namespace
+
+bool ResolveIpv4(const char* host, uint32_t& address) {
+  StartWinsock();
+  in_addr parsed{};
+  if (inet_pton(AF_INET, host, &parsed) == 1) {
+    address = ntohl(parsed.s_addr);
+    return true;
+  }
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  addrinfo* found = nullptr;
+  if (getaddrinfo(host, nullptr, &hints, &found) != 0 || found == nullptr) return false;
+  address = ntohl(reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr.s_addr);
+  freeaddrinfo(found);
+  return true;
+}
+
+SocketHandle TcpConnect(uint32_t address, uint16_t port, uint32_t timeoutMs, IoStatus& status) {
+  StartWinsock();
+  status = IoStatus::Error;
+  SOCKET socket = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  if (socket == INVALID_SOCKET) return NO_SOCKET;
+  PrepareConnected(socket);
+  sockaddr_in target = Ipv4(address, port);
+  if (::connect(socket, reinterpret_cast<sockaddr*>(&target), sizeof target) != 0) {
+    if (WSAGetLastError() != WSAEWOULDBLOCK) {
+      closesocket(socket);
+      return NO_SOCKET;
+    }
+    status = WaitReady(socket, POLLOUT, Clock::now() + std::chrono::milliseconds(timeoutMs));
+    int error = 0;
+    int length = sizeof error;
+    if (status != IoStatus::Ok ||
+        getsockopt(socket, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) != 0 || error != 0) {
+      if (status == IoStatus::Ok) status = IoStatus::Error;
+      closesocket(socket);
+      return NO_SOCKET;
+    }
+  }
+  status = IoStatus::Ok;
+  return static_cast<SocketHandle>(socket);
+}
+
+SocketHandle TcpListen(uint32_t address, uint16_t port) {
+  StartWinsock();
+  SOCKET socket = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  if (socket == INVALID_SOCKET) return NO_SOCKET;
+  sockaddr_in local = Ipv4(address, port);
+  if (::bind(socket, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 || ::listen(socket, 16) != 0) {
+    closesocket(socket);
+    return NO_SOCKET;
+  }
+  return static_cast<SocketHandle>(socket);
+}
+
+SocketHandle TcpAccept(SocketHandle listener) {
+  SOCKET socket = ::accept(Raw(listener), nullptr, nullptr);
+  if (socket == INVALID_SOCKET) return NO_SOCKET;
+  PrepareConnected(socket);
+  return static_cast<SocketHandle>(socket);
+}
+
+uint16_t LocalPort(SocketHandle socket) {
+  sockaddr_in local{};
+  int length = sizeof local;
+  if (getsockname(Raw(socket), reinterpret_cast<sockaddr*>(&local), &length) != 0) return 0;
+  return ntohs(local.sin_port);
+}
+
+IoStatus SendAll(SocketHandle socket, const uint8_t* data, size_t length, uint32_t timeoutMs) {
+  auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  size_t sent = 0;
+  while (sent < length) {
+    int n = ::send(Raw(socket), reinterpret_cast<const char*>(data + sent), static_cast<int>(length - sent), 0);
+    if (n > 0) {
+      sent += static_cast<size_t>(n);
+      continue;
+    }
+    if (n < 0 && WSAGetLastError() == WSAEWOULDBLOCK) {
+      IoStatus ready = WaitReady(Raw(socket), POLLWRNORM, deadline);
+      if (ready != IoStatus::Ok) return ready;
+      continue;
+    }
+    return IoStatus::Error;
+  }
+  return IoStatus::Ok;
+}
+
+IoStatus ReceiveAll(SocketHandle socket, uint8_t* data, size_t length, uint32_t timeoutMs) {
+  auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  size_t received = 0;
+  while (received < length) {
+    int n = ::recv(Raw(socket), reinterpret_cast<char*>(data + received), static_cast<int>(length - received), 0);
+    if (n > 0) {
+      received += static_cast<size_t>(n);
+      continue;
+    }
+    if (n == 0) return IoStatus::Closed;
+    if (WSAGetLastError() == WSAEWOULDBLOCK) {
+      IoStatus ready = WaitReady(Raw(socket), POLLRDNORM, deadline);
+      if (ready != IoStatus::Ok) return ready;
+      continue;
+    }
+    return IoStatus::Error;
+  }
+  return IoStatus::Ok;
+}
+
+void CloseSocket(SocketHandle socket) {
+  if (socket != NO_SOCKET) closesocket(Raw(socket));
+}
+
+// ---- Window messages and shared buffers --------------------------------------------
+
+bool HasWindowMessaging() { return true; }
+
+uintptr_t FindServerWindow(const char* className) {
+  return reinterpret_cast<uintptr_t>(FindWindowExA(nullptr, nullptr, className, nullptr));
+}
+
+uint32_t RegisterMessageName(const char* name) { return RegisterWindowMessageA(name); }
+
+uint16_t AddAtom(const char* name) { return GlobalAddAtomA(name); }
+
+void DeleteAtom(uint16_t atom) { GlobalDeleteAtom(atom); }
+
+SharedBufferResult CreateSharedBuffer(const char* name, uint32_t size, SharedBuffer& buffer) {
+  HANDLE mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, size, name);
+  if (mapping == nullptr) return SharedBufferResult::CreateFailed;
+  buffer.mapping = reinterpret_cast<uintptr_t>(mapping);
+  if (GetLastError() == ERROR_ALREADY_EXISTS) return SharedBufferResult::AlreadyExists;
+  buffer.view = static_cast<uint8_t*>(MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, 0));
+  return buffer.view != nullptr ? SharedBufferResult::Ok : SharedBufferResult::MapFailed;
+}
+
+bool OpenSharedBuffer(const char* name, SharedBuffer& buffer) {
+  HANDLE mapping = OpenFileMappingA(FILE_MAP_WRITE, FALSE, name);
+  if (mapping == nullptr) return false;
+  buffer.mapping = reinterpret_cast<uintptr_t>(mapping);
+  buffer.view = static_cast<uint8_t*>(MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, 0));
+  if (buffer.view == nullptr) {
+    CloseSharedBuffer(buffer);
+    return false;
+  }
+  return true;
+}
+
+void CloseSharedBuffer(SharedBuffer& buffer) {
+  if (buffer.view != nullptr) UnmapViewOfFile(buffer.view);
+  if (buffer.mapping != 0) CloseHandle(reinterpret_cast<HANDLE>(buffer.mapping));
+  buffer = SharedBuffer{};
+}
+
+SendStatus SendBlockingMessage(uintptr_t window, uint32_t message, uintptr_t first, intptr_t second,
+                               uint32_t timeoutMs, intptr_t& answer) {
+  DWORD_PTR result = 0;
+  SetLastError(0);
+  if (SendMessageTimeoutA(reinterpret_cast<HWND>(window), message, first, second, SMTO_BLOCK, timeoutMs, &result) !=
+      0) {
+    answer = static_cast<intptr_t>(result);
+    return SendStatus::Delivered;
+  }
+  DWORD error = GetLastError();
+  return error == 0 || error == ERROR_TIMEOUT ? SendStatus::TimedOut : SendStatus::Failed;
+}
+
+namespace {
+struct WindowServer {
+  UINT message = 0;
+  WindowMessageHandler handler = nullptr;
+  void* context = nullptr;
+};
+WindowServer windowServer;
+
+LRESULT CALLBACK ServerWindowProcedure(HWND window, UINT message, WPARAM first, LPARAM second) {
+  if (message == windowServer.message && windowServer.message != 0) {
+    char atomName[260] = "";
+    GlobalGetAtomNameA(static_cast<ATOM>(first), atomName, sizeof atomName);
+    return windowServer.handler(atomName, second, windowServer.context);
+  }
+  return DefWindowProcA(window, message, first, second);
+}
+}  // namespace
+
+bool ServeWindowMessages(const char* className, const char* messageName, WindowMessageHandler handler,
+                         void* context) {
+  windowServer = {RegisterWindowMessageA(messageName), handler, context};
+  if (windowServer.message == 0) return false;
+  WNDCLASSA windowClass{};
+  windowClass.lpfnWndProc = ServerWindowProcedure;
+  windowClass.hInstance = GetModuleHandleA(nullptr);
+  windowClass.lpszClassName = className;
+  if (RegisterClassA(&windowClass) == 0) return false;
+  HWND window = CreateWindowExA(0, className, "", 0, 0, 0, 0, 0, nullptr, nullptr, windowClass.hInstance, nullptr);
+  if (window == nullptr) return false;
+  MSG message;
+  while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+  return true;
 }
 
 }  // namespace platform

@@ -105,6 +105,7 @@ constexpr ConfigKey CONFIG_KEYS[] = {
     {"joystick", Ignore},
     {"toga", Ignore},
     {"iarange", Ignore},
+    {"simserver", [](const char* v) { CopyText(Settings.simserver, v); }},
 };
 
 }  // namespace

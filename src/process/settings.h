@@ -20,6 +20,7 @@ struct SettingsRecord {
   bool debugoffset = false;
   CopyableAtomic<bool> debugIncoming{false};
   bool debugKeys = false;
+  char simserver[100] = "";  // HOST:PORT of a simulator served over a stream; empty: the platform's own road
 };
 
 extern SettingsRecord Settings;

@@ -8,13 +8,13 @@
 #include "process/print.h"
 #include "process/process_state.h"
 #include "process/settings.h"
+#include "simlink/blocks.h"
+#include "simlink/hot_keys.h"
+#include "simlink/sim_connection.h"
 
 namespace {
 
-// Sizes of the node's fixed records, shown at start.
-constexpr int BLOCK_1_SIZE = 360;
-constexpr int BLOCK_2_SIZE = 192;
-constexpr int BLOCK_3_SIZE = 280;
+// Size of the flight-plan record, shown at start.
 constexpr int FLIGHT_PLAN_BLOCK_SIZE = 1016;
 
 void StartThread(void (*body)()) { std::thread(body).detach(); }
@@ -38,18 +38,27 @@ void StartUp(int argc, char** argv) {
 
   if (!ReadConfig()) platform::ShowBlockingNotice("Config file not found. Using Defaults.", "Note");
 
-  PrintFormat(" Block 1: %d\n", BLOCK_1_SIZE);
-  PrintFormat(" Block 2: %d\n", BLOCK_2_SIZE);
-  PrintFormat(" Block 3: %d\n", BLOCK_3_SIZE);
+  PrintFormat(" Block 1: %d\n", static_cast<int>(BLOCK_1_SIZE));
+  PrintFormat(" Block 2: %d\n", static_cast<int>(BLOCK_2_SIZE));
+  PrintFormat(" Block 3: %d\n", static_cast<int>(BLOCK_3_SIZE));
   PrintFormat("FP Block: %d\n", FLIGHT_PLAN_BLOCK_SIZE);
   Print("\n");
+
+  InitSimulatorLink();
 
   StartThread(ConsoleLoop);
 }
 
 }  // namespace
 
-void ConnectStep() {}
+void ConnectStep() {
+  if (SimConnected) {
+    TestKey();
+  } else if (FSUIPCConnect() == 0) {
+    SimConnected = true;
+    Print("Connected to simulator\n");
+  }
+}
 
 [[noreturn]] void MainLoop() {
   for (;;) {

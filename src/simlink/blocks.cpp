@@ -1,0 +1,233 @@
+#include "simlink/blocks.h"
+
+#include <cstring>
+
+#include "net/msg_header.h"
+#include "platform/platform.h"
+#include "process/bytes.h"
+#include "process/settings.h"
+#include "simlink/hot_keys.h"
+#include "simlink/ipc_link.h"
+#include "simlink/sim_connection.h"
+
+std::array<uint8_t, BLOCK_1_SIZE> Block1{};
+std::array<uint8_t, BLOCK_2_SIZE> Block2{};
+std::array<uint8_t, BLOCK_3_SIZE> Block3{};
+std::array<char, FLIGHT_PLAN_PATH_SIZE> FlightPlanPath{};
+
+namespace {
+
+constexpr BlockField BLOCK_1_FIELDS[] = {
+    {40, 8, 0x3B70},  {48, 8, 0x3AB0},  {56, 8, 0x39F0},  {64, 8, 0x3930},  {72, 8, 0x2010},  {80, 8, 0x2110},
+    {88, 8, 0x2210},  {96, 8, 0x2310},  {104, 8, 0x3B60}, {112, 8, 0x3AA0}, {120, 8, 0x39E0}, {128, 8, 0x3920},
+    {136, 8, 0x3B58}, {144, 8, 0x3A98}, {152, 8, 0x39D8}, {160, 8, 0x3918}, {168, 8, 0x0918}, {176, 8, 0x09B0},
+    {184, 8, 0x0A48}, {192, 8, 0x0AE0}, {224, 8, 0x08E8}, {232, 8, 0x0980}, {240, 8, 0x0A18}, {248, 8, 0x0AB0},
+    {256, 8, 0x2400}, {264, 8, 0x2500}, {272, 8, 0x2600}, {280, 8, 0x2700}, {288, 4, 0x0320}, {292, 4, 0x08D0},
+    {296, 4, 0x0968}, {300, 4, 0x0A00}, {304, 4, 0x0A98}, {308, 4, 0x08D4}, {312, 4, 0x096C}, {316, 4, 0x0A04},
+    {320, 4, 0x0A9C}, {324, 4, 0x0318}, {328, 4, 0x281C}, {332, 4, 0x34E8}, {336, 4, 0x3B00}, {340, 4, 0x3A40},
+    {344, 2, 0x0AEC}, {346, 2, 0x11D0}, {348, 2, 0x0896}, {350, 2, 0x092E}, {352, 2, 0x09C6}, {354, 2, 0x0A5E},
+    {356, 1, 0x0609},
+};
+
+// The three computed doubles of Block 1: V(value) x (V(scale) / 8388608).
+struct ComputedField {
+  uint16_t blockOffset;
+  uint16_t valueOffset;
+  uint16_t scaleOffset;
+};
+constexpr ComputedField BLOCK_1_COMPUTED[] = {
+    {200, 0x0B80, 0x0B7C},
+    {208, 0x0B98, 0x0B94},
+    {216, 0x0B78, 0x0B74},
+};
+
+constexpr BlockField BLOCK_2_FIELDS[] = {
+    {40, 8, 0x3AE8},  {48, 8, 0x3488},  {56, 8, 0x3490},  {64, 8, 0x2ED0},  {72, 8, 0x6028},  {80, 4, 0x085C},
+    {84, 4, 0x0864},  {88, 4, 0x0858},  {92, 4, 0x0860},  {96, 4, 0x0BE0},  {100, 4, 0x0BFC}, {104, 4, 0x0BE8},
+    {108, 4, 0x0800}, {112, 2, 0x3BF8}, {116, 4, 0x2E80}, {120, 2, 0x0350}, {122, 2, 0x0352}, {124, 2, 0x311E},
+    {126, 2, 0x3120}, {128, 2, 0x0C4E}, {130, 2, 0x0C5E}, {132, 2, 0x034E}, {134, 2, 0x3118}, {136, 2, 0x311A},
+    {138, 2, 0x311C}, {140, 2, 0x0C50}, {142, 2, 0x0C60}, {144, 2, 0x023B}, {148, 10, 0x7800}, {158, 6, 0x3000},
+    {164, 6, 0x301F}, {170, 1, 0x0C4B}, {171, 1, 0x0C5B},
+};
+
+constexpr BlockField BLOCK_3_FIELDS[] = {
+    {40, 8, 0x6010},  {48, 8, 0x6018},  {56, 8, 0x2EE8},  {64, 8, 0x2EF0},  {72, 8, 0x3428},  {80, 8, 0x2ED8},
+    {88, 2, 0x0870},  {90, 2, 0x0844},  {104, 8, 0x2B00}, {112, 4, 0x2AAC}, {116, 4, 0x2AB4}, {120, 4, 0x2AB0},
+    {124, 4, 0x2AB8}, {128, 4, 0x02BC}, {132, 4, 0x0020}, {136, 4, 0x0C52}, {140, 4, 0x0C62}, {144, 4, 0x3324},
+    {148, 4, 0x057C}, {152, 4, 0x02C8}, {156, 4, 0x07D4}, {160, 4, 0x31E4}, {164, 4, 0x0578}, {168, 4, 0x2EE0},
+    {172, 4, 0x07BC}, {176, 4, 0x02B8}, {180, 4, 0x02B4}, {192, 4, 0x0BDC}, {196, 4, 0x07C8}, {200, 4, 0x0810},
+    {204, 4, 0x07DC}, {212, 4, 0x0BF0}, {216, 4, 0x07D0}, {220, 4, 0x07C4}, {232, 1, 0x0C4D}, {236, 1, 0x0C70},
+    {250, 2, 0x0E8C}, {252, 2, 0x07E2}, {254, 2, 0x07F2}, {256, 2, 0x07CC}, {258, 2, 0x0300}, {260, 2, 0x0306},
+    {262, 2, 0x0BC4}, {264, 2, 0x0330}, {266, 2, 0x034C}, {268, 2, 0x0356}, {270, 2, 0x02D4}, {272, 2, 0x02D6},
+    {274, 2, 0x3300}, {277, 1, 0x0C4C}, {278, 1, 0x0C6F},
+};
+
+constexpr BlockField REMOTE_DATA_FIELDS[] = {
+    {0, 4, 0x0580}, {4, 4, 0x0578}, {8, 4, 0x057C}, {12, 8, 0x0570}, {20, 8, 0x0560}, {28, 8, 0x0568},
+};
+
+// Every field lies in the block's data and no two overlap.
+template <size_t N>
+constexpr bool LayoutIsSound(const BlockField (&fields)[N], size_t blockSize, size_t dataStart) {
+  for (size_t i = 0; i < N; ++i) {
+    if (fields[i].blockOffset < dataStart || fields[i].blockOffset + fields[i].width > blockSize) return false;
+    for (size_t j = i + 1; j < N; ++j) {
+      bool apart = fields[i].blockOffset + fields[i].width <= fields[j].blockOffset ||
+                   fields[j].blockOffset + fields[j].width <= fields[i].blockOffset;
+      if (!apart) return false;
+    }
+  }
+  return true;
+}
+static_assert(LayoutIsSound(BLOCK_1_FIELDS, BLOCK_1_SIZE, MSG_BLOCK_DATA_OFFSET));
+static_assert(LayoutIsSound(BLOCK_2_FIELDS, BLOCK_2_SIZE, MSG_BLOCK_DATA_OFFSET));
+static_assert(LayoutIsSound(BLOCK_3_FIELDS, BLOCK_3_SIZE, MSG_BLOCK_DATA_OFFSET));
+static_assert(LayoutIsSound(REMOTE_DATA_FIELDS, REMOTE_DATA_SIZE, 0));
+
+constexpr uint32_t MODEL_NAME_OFFSET = 0x3500;
+constexpr uint32_t MODEL_NAME_SIZE = 24;
+constexpr uint32_t FLIGHT_PLAN_PATH_OFFSET = 0x0130;
+constexpr uint32_t CHANGE_COUNTER_A = 0x32FC;
+constexpr uint32_t CHANGE_COUNTER_B = 0x3F02;
+
+// Last values of the two counted simulator words, kept between Block 2 reads.
+uint16_t lastChangeA = 0;
+uint16_t lastChangeB = 0;
+
+template <size_t N, size_t M>
+bool QueueFields(const BlockField (&fields)[N], std::array<uint8_t, M>& block) {
+  uint32_t code = 0;
+  for (const BlockField& field : fields) {
+    if (!IpcQueueRead(field.simOffset, field.width, block.data() + field.blockOffset, code)) return false;
+  }
+  return true;
+}
+
+// Takes the lock, queues the block's fields and the extra reads, makes the
+// one exchange and finishes the block; every result but 0 leaves the block
+// as it was.
+template <typename Extra, typename Finish>
+uint32_t ReadBatch(const char* caller, Extra&& queueExtra, Finish&& finish) {
+  if (!GetResource(FsuipcLock, caller)) return 6;
+  uint32_t code = 0;
+  uint32_t result = 0;
+  if (!queueExtra()) {
+    IpcDropQueued();  // the half-queued batch points at this reader's temporaries
+    result = 5;
+  } else if (!IpcProcess(code)) {
+    result = 6;
+  } else {
+    finish();
+  }
+  ReleaseResource(FsuipcLock, caller);
+  return result;
+}
+
+void CountChange(uint16_t value, uint16_t& last) {
+  if (value == last) return;
+  last = value;
+  PutU32(Block3.data() + Block3Field::FsChangeCount, GetU32(Block3.data() + Block3Field::FsChangeCount) + 1);
+}
+
+}  // namespace
+
+BlockLayout Block1Layout() { return {BLOCK_1_FIELDS, std::size(BLOCK_1_FIELDS)}; }
+BlockLayout Block2Layout() { return {BLOCK_2_FIELDS, std::size(BLOCK_2_FIELDS)}; }
+BlockLayout Block3Layout() { return {BLOCK_3_FIELDS, std::size(BLOCK_3_FIELDS)}; }
+BlockLayout RemoteDataLayout() { return {REMOTE_DATA_FIELDS, std::size(REMOTE_DATA_FIELDS)}; }
+
+void ResetBlocks() {
+  std::memcpy(Block2.data() + Block2Field::ModelName, "EMPTY", 6);
+  PutU32(Block3.data() + Block3Field::FsChangeCount, 0);
+  PutU32(Block3.data() + Block3Field::Reserved244, 0);
+}
+
+uint32_t FSUIPCReadBlock10() {
+  if (!SimConnected) return 4;
+  uint8_t computed[std::size(BLOCK_1_COMPUTED)][2][4] = {};
+  return ReadBatch(
+      "FSUIPCReadBlock10()",
+      [&] {
+        uint32_t code = 0;
+        for (size_t i = 0; i < std::size(BLOCK_1_COMPUTED); ++i) {
+          if (!IpcQueueRead(BLOCK_1_COMPUTED[i].valueOffset, 4, computed[i][0], code) ||
+              !IpcQueueRead(BLOCK_1_COMPUTED[i].scaleOffset, 4, computed[i][1], code)) {
+            return false;
+          }
+        }
+        return QueueFields(BLOCK_1_FIELDS, Block1);
+      },
+      [&] {
+        for (size_t i = 0; i < std::size(BLOCK_1_COMPUTED); ++i) {
+          double value = GetI32(computed[i][0]);
+          double scale = GetI32(computed[i][1]);
+          PutF64(Block1.data() + BLOCK_1_COMPUTED[i].blockOffset, value * (scale / 8388608.0));
+        }
+      });
+}
+
+uint32_t FSUIPCReadBlock20() {
+  if (!SimConnected) return 4;
+  char model[MODEL_NAME_SIZE] = {};
+  uint8_t changeA[2] = {};
+  uint8_t changeB[2] = {};
+  std::array<char, FLIGHT_PLAN_PATH_SIZE> path{};
+  return ReadBatch(
+      "FSUIPCReadBlock20()",
+      [&] {
+        uint32_t code = 0;
+        return QueueFields(BLOCK_2_FIELDS, Block2) && IpcQueueRead(MODEL_NAME_OFFSET, MODEL_NAME_SIZE, model, code) &&
+               IpcQueueRead(CHANGE_COUNTER_A, 2, changeA, code) && IpcQueueRead(CHANGE_COUNTER_B, 2, changeB, code) &&
+               IpcQueueRead(FLIGHT_PLAN_PATH_OFFSET, FLIGHT_PLAN_PATH_SIZE, path.data(), code);
+      },
+      [&] {
+        PutU16(Block2.data() + Block2Field::ActivationFlag, Settings.activateoffset ? 1 : 0);
+        size_t length = strnlen(model, Block2Field::MODEL_NAME_CHARACTERS);
+        std::memcpy(Block2.data() + Block2Field::ModelName, model, length);
+        Block2[Block2Field::ModelName + length] = 0;
+        CountChange(GetU16(changeA), lastChangeA);
+        CountChange(GetU16(changeB), lastChangeB);
+        FlightPlanPath = path;
+        FlightPlanPath.back() = '\0';  // the simulator's text may fill all 256 bytes
+      });
+}
+
+uint32_t FSUIPCReadBlock30() {
+  if (!SimConnected) return 1;
+  return ReadBatch(
+      "FSUIPCReadBlock30()", [] { return QueueFields(BLOCK_3_FIELDS, Block3); },
+      [] {
+        if (Settings.hotKeyChar != 0) Block3[Block3Field::HotKeyByte] = PollHotKey();
+      });
+}
+
+uint32_t ReadBlock(uint32_t blockNumber) {
+  switch (blockNumber) {
+    case 10:
+      return FSUIPCReadBlock10();
+    case 20:
+      return FSUIPCReadBlock20();
+    case 30:
+      return FSUIPCReadBlock30();
+    default:
+      platform::ExitProcess(101);
+  }
+}
+
+uint32_t ReadRemoteData(RemoteDataRecord* destination) {
+  if (!GetResource(FsuipcLock, "ReadRemoteData()")) return 6;
+  uint32_t code = 0;
+  for (const BlockField& field : REMOTE_DATA_FIELDS) {
+    if (!IpcQueueRead(field.simOffset, field.width, destination->data() + field.blockOffset, code)) {
+      IpcDropQueued();
+      ReleaseResource(FsuipcLock, "ReadRemoteData(1)");
+      return 5;
+    }
+  }
+  if (!IpcProcess(code)) {
+    ReleaseResource(FsuipcLock, "ReadRemoteData(2)");
+    return 6;
+  }
+  ReleaseResource(FsuipcLock, "ReadRemoteData(3)");
+  return 0;
+}

@@ -1,0 +1,86 @@
+#pragma once
+// The three fixed simulator data blocks, each a complete network message
+// whose data begin at byte 40, the remote-data record and the flight-plan
+// path. Each block is read in one exchange from a layout table.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+inline constexpr size_t BLOCK_1_SIZE = 360;
+inline constexpr size_t BLOCK_2_SIZE = 192;
+inline constexpr size_t BLOCK_3_SIZE = 280;
+inline constexpr size_t REMOTE_DATA_SIZE = 36;
+inline constexpr size_t FLIGHT_PLAN_PATH_SIZE = 256;
+
+// One field of a block: bytes at a simulator offset stored unchanged.
+struct BlockField {
+  uint16_t blockOffset;
+  uint16_t width;
+  uint16_t simOffset;
+};
+
+// Fields of the blocks that other parts of the node read.
+namespace Block2Field {
+inline constexpr size_t FlapExtension = 96;   // 0x0BE0, 16383 = fully extended
+inline constexpr size_t FlapPosition = 100;   // 0x0BFC
+inline constexpr size_t FlapPositions = 112;  // 0x3BF8
+inline constexpr size_t Nav1 = 120;           // 0x0350
+inline constexpr size_t Nav2 = 122;           // 0x0352
+inline constexpr size_t Course1 = 128;        // 0x0C4E
+inline constexpr size_t Course2 = 130;        // 0x0C5E
+inline constexpr size_t Com1 = 132;           // 0x034E
+inline constexpr size_t Com2 = 134;           // 0x3118
+inline constexpr size_t ActivationFlag = 146;
+inline constexpr size_t ModelName = 172;
+inline constexpr size_t MODEL_NAME_CAPACITY = 20;
+inline constexpr size_t MODEL_NAME_CHARACTERS = 9;
+}  // namespace Block2Field
+
+namespace Block3Field {
+inline constexpr size_t Altitude = 156;       // 0x07D4
+inline constexpr size_t FsChangeCount = 240;
+inline constexpr size_t Reserved244 = 244;
+inline constexpr size_t ConnectedByte = 248;
+inline constexpr size_t Speed = 252;          // 0x07E2
+inline constexpr size_t Heading = 256;        // 0x07CC
+inline constexpr size_t Adf1Main = 266;       // 0x034C
+inline constexpr size_t Adf1Extension = 268;  // 0x0356
+inline constexpr size_t Adf2Main = 270;       // 0x02D4
+inline constexpr size_t Adf2Extension = 272;  // 0x02D6
+inline constexpr size_t HotKeyByte = 276;
+}  // namespace Block3Field
+
+extern std::array<uint8_t, BLOCK_1_SIZE> Block1;
+extern std::array<uint8_t, BLOCK_2_SIZE> Block2;
+extern std::array<uint8_t, BLOCK_3_SIZE> Block3;
+// The flight-plan file the simulator reports (0x0130), refreshed by every
+// good Block 2 read.
+extern std::array<char, FLIGHT_PLAN_PATH_SIZE> FlightPlanPath;
+
+using RemoteDataRecord = std::array<uint8_t, REMOTE_DATA_SIZE>;
+
+// The layout tables, for the readers and for whoever checks them.
+struct BlockLayout {
+  const BlockField* fields;
+  size_t count;
+};
+BlockLayout Block1Layout();
+BlockLayout Block2Layout();
+BlockLayout Block3Layout();
+BlockLayout RemoteDataLayout();
+
+// Start-up values: ModelName "EMPTY", FsChangeCount and its neighbour 0.
+void ResetBlocks();
+
+// 0: the block holds fresh values; non-zero: unchanged (1 or 4: the link is
+// down, 5: a request could not be queued, 6: the exchange failed; also when
+// the "FSUIPC" lock could not be had).
+uint32_t FSUIPCReadBlock10();
+uint32_t FSUIPCReadBlock20();
+uint32_t FSUIPCReadBlock30();
+// Reads block 10, 20 or 30; any other number ends the process with 101.
+uint32_t ReadBlock(uint32_t blockNumber);
+
+// 0 when the record was filled; 5 or 6 on failure.
+uint32_t ReadRemoteData(RemoteDataRecord* destination);

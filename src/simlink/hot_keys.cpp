@@ -1,0 +1,100 @@
+#include "simlink/hot_keys.h"
+
+#include "platform/platform.h"
+#include "process/print.h"
+#include "process/settings.h"
+#include "simlink/ipc_link.h"
+#include "simlink/sim_connection.h"
+
+std::atomic<uint32_t> TabKeySlot{0};
+
+namespace {
+
+// One exchange of one request, under the lock the caller holds.
+bool ReadByte(uint32_t offset, uint8_t& value) {
+  uint32_t code = 0;
+  return IpcQueueRead(offset, 1, &value, code) && IpcProcess(code);
+}
+
+bool WriteByte(uint32_t offset, uint8_t value) {
+  uint32_t code = 0;
+  return IpcQueueWrite(offset, 1, &value, code) && IpcProcess(code);
+}
+
+}  // namespace
+
+bool InstallTabKey() {
+  // With no hot key configured nothing is installed, and TestKey leaves the
+  // link alone instead of re-initialising it every second.
+  if (Settings.hotKeyChar == 0) return true;
+  if (TabKeySlot != 0) {
+    if (Settings.debugKeys) Print("TAB Key is already installed\n");
+    return true;
+  }
+  TabKeySlot = InstallHotKey(TAB_KEY, TAB_SECOND_BYTE);
+  if (TabKeySlot == 0) {
+    if (Settings.debugKeys) Print("Failed to install TAB KEY\n");
+    return false;
+  }
+  return true;
+}
+
+uint32_t InstallHotKey(uint8_t key, uint8_t secondByte) {
+  if (!SimConnected) return 0;
+  for (uint32_t n = 0; n < HOT_KEY_SLOTS; ++n) {
+    uint32_t slot = HOT_KEY_AREA + 4 * n;
+    uint8_t character = 0;
+    if (!ReadByte(slot, character)) return 0;  // no answer: no slot can be trusted to be free
+    if (Settings.debugKeys) {
+      PrintFormat("Key Entry Adr: %0x\n", slot);
+      PrintFormat("Key    Slot #: %d   Val: %d\n", n, character);
+    }
+    if (character == 0) {
+      const uint8_t entry[4] = {key, secondByte, 0, 0};
+      uint32_t code = 0;
+      for (uint32_t i = 0; i < 4; ++i) IpcQueueWrite(slot + i, 1, &entry[i], code);
+      IpcProcess(code);
+      return slot;
+    }
+  }
+  return 0;
+}
+
+uint8_t PollHotKey() {
+  uint32_t slot = TabKeySlot;
+  if (!SimConnected || slot == 0) return 0;
+  uint8_t press = 0;
+  if (!ReadByte(slot + 3, press)) return 0;
+  if (press != 0) WriteByte(slot + 3, 0);
+  return press == 1 ? 0 : press;
+}
+
+void TestKey() {
+  if (!SimConnected || Settings.hotKeyChar == 0) return;
+  if (TabKeySlot == 0) {
+    Print("TestKey() - Slot Address = 0\n");
+    Print("Initializing keys\n");
+    if (!GetResource(FsuipcLock, "TestKey()")) return;
+    InstallTabKey();
+    ReleaseResource(FsuipcLock, "TestKey()");
+    return;
+  }
+  uint8_t character = 0;
+  FSUIPCRead(TabKeySlot, 1, &character);  // a failed read counts as the byte 0
+  if (character == Settings.hotKeyChar) return;
+
+  if (Settings.debugKeys) {
+    Print("TestKey() - Key Char not found\n");
+    Print("Re-Initializing keys\n");
+  }
+  platform::SleepMs(100);
+  if (GetResource(FsuipcLock, "TestKey(1)")) ReleaseResource(FsuipcLock, "TestKey(1)");
+  FSUIPCClose();
+  platform::SleepMs(100);
+  FSUIPCConnect();
+  platform::SleepMs(100);
+  if (!GetResource(FsuipcLock, "TestKey(2)")) return;
+  TabKeySlot = 0;
+  InstallTabKey();
+  ReleaseResource(FsuipcLock, "TestKey(2)");
+}

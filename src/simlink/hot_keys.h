@@ -1,0 +1,27 @@
+#pragma once
+// The simulator hot key: TAB registered in one of the simulator's 56 key
+// slots, so that a press in the simulator reaches the network in Block 3.
+// InstallTabKey, InstallHotKey and PollHotKey must be called with the
+// "FSUIPC" lock held; TestKey takes it itself.
+
+#include <atomic>
+#include <cstdint>
+
+inline constexpr uint32_t HOT_KEY_AREA = 0x3210;
+inline constexpr uint32_t HOT_KEY_SLOTS = 56;
+inline constexpr uint8_t TAB_KEY = 9;
+inline constexpr uint8_t TAB_SECOND_BYTE = 24;
+
+// Offset of the slot that holds the TAB key; 0: not installed.
+extern std::atomic<uint32_t> TabKeySlot;
+
+// True when the key is installed (now or before), or when no hot key is
+// configured at all.
+bool InstallTabKey();
+// The offset of the slot filled, 0 when none was free or a read failed.
+uint32_t InstallHotKey(uint8_t key, uint8_t secondByte);
+// Checks once a second that the slot still holds the key; re-initialises
+// link and key when it does not.
+void TestKey();
+// The press to report (a press byte of 1 is cleared but not reported).
+uint8_t PollHotKey();

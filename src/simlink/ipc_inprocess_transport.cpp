@@ -1,0 +1,22 @@
+#include "simlink/ipc_inprocess_transport.h"
+
+uint32_t InProcessTransport::Open(uint32_t& openCounter, uint8_t*& view) {
+  if (openCode != 0) return openCode;
+  ++openCounter;
+  open_ = true;
+  view = view_.data();
+  return 0;
+}
+
+IpcAttempt InProcessTransport::SendOnce(uint8_t* view, uint32_t length, uint32_t, uint32_t& reply) {
+  ++attempts;
+  lastLength = length;
+  if (failingAttempts > 0) {
+    --failingAttempts;
+    return failure;
+  }
+  space.Execute(view, length);
+  if (tamper) tamper(view, length);
+  reply = answer;
+  return IpcAttempt::Delivered;
+}

@@ -1,0 +1,192 @@
+#include "simlink/ipc_link.h"
+
+#include <cstring>
+
+#include "platform/platform.h"
+#include "process/bytes.h"
+#include "process/settings.h"
+#include "simlink/ipc_stream_transport.h"
+#include "simlink/ipc_window_transport.h"
+
+IpcTimingRecord IpcTiming;
+IpcLinkRecord IpcLink;
+
+namespace {
+
+IpcTransport* transportOverride = nullptr;
+
+constexpr uint32_t TERMINATOR_SIZE = 4;
+
+bool Fits(uint32_t header, uint32_t size) {
+  return static_cast<uint64_t>(IpcLink.cursor) + header + size + TERMINATOR_SIZE <= IPC_LIST_LIMIT;
+}
+
+// One try of the version handshake; false with the failing step's code.
+bool HandshakeTry(bool firstTry, uint32_t& code) {
+  uint8_t server[4] = {};
+  uint8_t simulator[4] = {};
+  uint8_t client[2];
+  PutU16(client, IPC_CLIENT_VERSION);
+  if (!IpcQueueRead(0x3304, 4, server, code)) return false;
+  if (!IpcQueueRead(0x3308, 4, simulator, code)) return false;
+  if (firstTry && !IpcQueueWrite(0x330A, 2, client, code)) return false;
+  if (!IpcProcess(code)) return false;
+  IpcLink.serverVersion = GetU32(server);
+  IpcLink.simulatorVersion = GetU32(simulator);
+  return true;
+}
+
+}  // namespace
+
+void SetIpcTransport(IpcTransport* transport) { transportOverride = transport; }
+
+IpcTransport* SelectIpcTransport() {
+  if (transportOverride != nullptr) return transportOverride;
+  static StreamTransport stream;
+  static WindowTransport window;
+  if (Settings.simserver[0] != '\0' || !platform::HasWindowMessaging()) return &stream;
+  return &window;
+}
+
+bool IpcOpen(uint32_t& code) {
+  if (IpcLink.view != nullptr) {
+    code = 1;
+    return false;
+  }
+  IpcLink.serverVersion = 0;
+  IpcLink.simulatorVersion = 0;
+  IpcLink.transport = SelectIpcTransport();
+  uint8_t* view = nullptr;
+  code = IpcLink.transport->Open(IpcLink.openCounter, view);
+  if (code != 0) return false;
+  IpcLink.view = view;
+  IpcLink.cursor = 0;
+  IpcLink.readCount = 0;
+
+  for (uint32_t attempt = 0;
+       attempt < IpcTiming.handshakeTries && (IpcLink.serverVersion == 0 || IpcLink.simulatorVersion == 0);
+       ++attempt) {
+    if (!HandshakeTry(attempt == 0, code)) {
+      IpcClose();
+      return false;
+    }
+    platform::SleepMs(IpcTiming.handshakeSleepMs);
+  }
+  if (IpcLink.serverVersion < IPC_MIN_SERVER_VERSION || (IpcLink.simulatorVersion >> 16) != IPC_CHECK_PATTERN) {
+    code = IpcLink.transport->FoundAsLegacyServer() ? 14 : 7;
+    IpcClose();
+    return false;
+  }
+  IpcLink.simulatorVersion &= 0xFFFF;
+  code = 0;
+  return true;
+}
+
+void IpcClose() {
+  if (IpcLink.transport != nullptr) IpcLink.transport->Close();
+  IpcLink.view = nullptr;
+}
+
+bool IpcQueueRead(uint32_t offset, uint32_t size, void* destination, uint32_t& code) {
+  if (IpcLink.view == nullptr) {
+    code = 9;
+    return false;
+  }
+  if (!Fits(IPC_READ_HEADER, size) || IpcLink.readCount >= IPC_MAX_READS) {
+    code = 15;
+    return false;
+  }
+  uint8_t* record = IpcLink.view + IpcLink.cursor;
+  PutU32(record, IPC_READ_ID);
+  PutU32(record + 4, offset);
+  PutU32(record + 8, size);
+  PutU32(record + 12, IpcLink.readCount);
+  std::memset(record + IPC_READ_HEADER, 0, size);
+  IpcLink.reads[IpcLink.readCount++] = {destination, size};
+  IpcLink.cursor += IPC_READ_HEADER + size;
+  code = 0;
+  return true;
+}
+
+bool IpcQueueWrite(uint32_t offset, uint32_t size, const void* source, uint32_t& code) {
+  if (IpcLink.view == nullptr) {
+    code = 9;
+    return false;
+  }
+  if (!Fits(IPC_WRITE_HEADER, size)) {
+    code = 15;
+    return false;
+  }
+  uint8_t* record = IpcLink.view + IpcLink.cursor;
+  PutU32(record, IPC_WRITE_ID);
+  PutU32(record + 4, offset);
+  PutU32(record + 8, size);
+  if (size > 0) std::memcpy(record + IPC_WRITE_HEADER, source, size);
+  IpcLink.cursor += IPC_WRITE_HEADER + size;
+  code = 0;
+  return true;
+}
+
+void IpcDropQueued() {
+  IpcLink.cursor = 0;
+  IpcLink.readCount = 0;
+}
+
+void IpcCopyResults(const uint8_t* list, uint32_t length) {
+  uint32_t position = 0;
+  while (position + 4 <= length) {
+    uint32_t id = GetU32(list + position);
+    if (id == IPC_READ_ID) {
+      if (position + IPC_READ_HEADER > length) return;
+      uint32_t size = GetU32(list + position + 8);
+      uint32_t number = GetU32(list + position + 12);
+      if (size > length - position - IPC_READ_HEADER) return;
+      // The server may only fill what was asked for, where it was asked for.
+      if (number >= IpcLink.readCount || IpcLink.reads[number].size != size) return;
+      void* destination = IpcLink.reads[number].destination;
+      if (destination != nullptr && size != 0) std::memcpy(destination, list + position + IPC_READ_HEADER, size);
+      position += IPC_READ_HEADER + size;
+    } else if (id == IPC_WRITE_ID) {
+      if (position + IPC_WRITE_HEADER > length) return;
+      uint32_t size = GetU32(list + position + 8);
+      if (size > length - position - IPC_WRITE_HEADER) return;
+      position += IPC_WRITE_HEADER + size;
+    } else {
+      return;  // the terminator, or a record this client never wrote
+    }
+  }
+}
+
+bool IpcProcess(uint32_t& code) {
+  if (IpcLink.view == nullptr) {
+    code = 9;
+    return false;
+  }
+  if (IpcLink.cursor == 0) {
+    code = 10;
+    return false;
+  }
+  PutU32(IpcLink.view + IpcLink.cursor, 0);
+  uint32_t length = IpcLink.cursor + TERMINATOR_SIZE;
+  IpcLink.cursor = 0;  // from here on the requests count as sent
+
+  IpcAttempt last = IpcAttempt::Failed;
+  uint32_t answer = 0;
+  for (uint32_t attempt = 0; attempt < IpcTiming.sendAttempts; ++attempt) {
+    last = IpcLink.transport->SendOnce(IpcLink.view, length, IpcTiming.sendTimeoutMs, answer);
+    if (last == IpcAttempt::Delivered) break;
+    platform::SleepMs(IpcTiming.retrySleepMs);
+  }
+  bool ok = false;
+  if (last != IpcAttempt::Delivered) {
+    code = last == IpcAttempt::TimedOut ? 11 : 12;
+  } else if (answer != 1) {
+    code = 13;
+  } else {
+    IpcCopyResults(IpcLink.view, length);
+    code = 0;
+    ok = true;
+  }
+  IpcLink.readCount = 0;
+  return ok;
+}

@@ -1,0 +1,69 @@
+#pragma once
+// The client side of the simulator's request-list protocol: requests are
+// queued into one shared view and executed in one exchange. One link per
+// process; callers hold the "FSUIPC" lock around each batch.
+
+#include <array>
+#include <cstdint>
+
+#include "simlink/ipc_transport.h"
+
+inline constexpr uint32_t IPC_BUFFER_SIZE = 0x8000;
+inline constexpr uint32_t IPC_LIST_LIMIT = 0x7F00;
+inline constexpr uint16_t IPC_CLIENT_VERSION = 2002;
+inline constexpr uint32_t IPC_MIN_SERVER_VERSION = 0x19980005;
+inline constexpr uint32_t IPC_CHECK_PATTERN = 0xFADE;
+inline constexpr uint32_t IPC_READ_HEADER = 16;
+inline constexpr uint32_t IPC_WRITE_HEADER = 12;
+inline constexpr uint32_t IPC_READ_ID = 1;
+inline constexpr uint32_t IPC_WRITE_ID = 2;
+// Every read request takes at least its header, so no list holds more.
+inline constexpr uint32_t IPC_MAX_READS = IPC_LIST_LIMIT / IPC_READ_HEADER;
+
+// The protocol's waits; tests shorten them, the node keeps these.
+struct IpcTimingRecord {
+  uint32_t sendTimeoutMs = 2000;
+  uint32_t sendAttempts = 9;
+  uint32_t retrySleepMs = 100;
+  uint32_t handshakeTries = 5;
+  uint32_t handshakeSleepMs = 100;
+};
+extern IpcTimingRecord IpcTiming;
+
+struct IpcReadRequest {
+  void* destination;
+  uint32_t size;
+};
+
+struct IpcLinkRecord {
+  IpcTransport* transport = nullptr;  // the one in use while open
+  uint8_t* view = nullptr;            // non-null: the link is open
+  uint32_t cursor = 0;                // where the next record goes, from the view's start
+  uint32_t serverVersion = 0;
+  uint32_t simulatorVersion = 0;
+  uint32_t openCounter = 0;
+  // A read's destination field holds its number here: destinations are
+  // 64-bit, the field is 32.
+  std::array<IpcReadRequest, IPC_MAX_READS> reads{};
+  uint32_t readCount = 0;
+};
+extern IpcLinkRecord IpcLink;
+
+bool IpcOpen(uint32_t& code);
+void IpcClose();
+bool IpcQueueRead(uint32_t offset, uint32_t size, void* destination, uint32_t& code);
+bool IpcQueueWrite(uint32_t offset, uint32_t size, const void* source, uint32_t& code);
+bool IpcProcess(uint32_t& code);
+
+// Empties the list without sending it: a batch that could not be queued
+// whole must not leave requests behind whose destinations will be gone.
+void IpcDropQueued();
+
+// Copies the results of an executed list to the queued destinations; a
+// record that does not match what was queued ends the copying.
+void IpcCopyResults(const uint8_t* list, uint32_t length);
+
+// The transport the next open uses: the one set here (tests), else the one
+// the settings and the platform choose.
+void SetIpcTransport(IpcTransport* transport);
+IpcTransport* SelectIpcTransport();

@@ -1,0 +1,72 @@
+#include "simlink/ipc_server.h"
+
+#include <cstring>
+#include <vector>
+
+#include "process/bytes.h"
+#include "simlink/ipc_link.h"
+
+void OffsetSpace::ReadUnlocked(uint32_t offset, uint8_t* destination, uint32_t size) const {
+  for (uint32_t i = 0; i < size; ++i) {
+    uint64_t at = static_cast<uint64_t>(offset) + i;
+    destination[i] = at < SIZE ? bytes_[at] : 0;
+  }
+}
+
+void OffsetSpace::WriteUnlocked(uint32_t offset, const uint8_t* source, uint32_t size) {
+  for (uint32_t i = 0; i < size; ++i) {
+    uint64_t at = static_cast<uint64_t>(offset) + i;
+    if (at < SIZE) bytes_[at] = source[i];
+  }
+}
+
+void OffsetSpace::Read(uint32_t offset, void* destination, uint32_t size) {
+  std::lock_guard<std::mutex> guard(mutex_);
+  ReadUnlocked(offset, static_cast<uint8_t*>(destination), size);
+}
+
+void OffsetSpace::Write(uint32_t offset, const void* source, uint32_t size) {
+  std::lock_guard<std::mutex> guard(mutex_);
+  WriteUnlocked(offset, static_cast<const uint8_t*>(source), size);
+}
+
+void OffsetSpace::Execute(uint8_t* list, uint32_t length) {
+  std::lock_guard<std::mutex> guard(mutex_);
+  uint32_t position = 0;
+  while (position + 4 <= length) {
+    uint32_t id = GetU32(list + position);
+    uint32_t header = id == IPC_READ_ID ? IPC_READ_HEADER : id == IPC_WRITE_ID ? IPC_WRITE_HEADER : 0;
+    if (header == 0 || header > length - position) return;
+    uint32_t offset = GetU32(list + position + 4);
+    uint32_t size = GetU32(list + position + 8);
+    if (size > length - position - header) return;
+    uint8_t* data = list + position + header;
+    if (id == IPC_READ_ID) {
+      ReadUnlocked(offset, data, size);
+    } else {
+      WriteUnlocked(offset, data, size);
+      if (onWrite) onWrite(offset, data, size);
+    }
+    position += header + size;
+  }
+}
+
+void ServeStreamConnection(OffsetSpace& space, platform::SocketHandle connection, const std::atomic<bool>& stalled) {
+  constexpr uint32_t FOREVER = 24u * 3600 * 1000;
+  std::vector<uint8_t> list(IPC_LIST_LIMIT);
+  for (;;) {
+    uint8_t prefix[4];
+    if (platform::ReceiveAll(connection, prefix, sizeof prefix, FOREVER) != platform::IoStatus::Ok) break;
+    uint32_t length = GetU32(prefix);
+    if (length < 4 || length > IPC_LIST_LIMIT) break;
+    if (platform::ReceiveAll(connection, list.data(), length, 5000) != platform::IoStatus::Ok) break;
+    while (stalled) platform::SleepMs(10);
+    space.Execute(list.data(), length);
+    uint8_t reply[8];
+    PutU32(reply, 1);
+    PutU32(reply + 4, length);
+    if (platform::SendAll(connection, reply, sizeof reply, 5000) != platform::IoStatus::Ok) break;
+    if (platform::SendAll(connection, list.data(), length, 5000) != platform::IoStatus::Ok) break;
+  }
+  platform::CloseSocket(connection);
+}

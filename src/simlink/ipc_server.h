@@ -1,0 +1,47 @@
+#pragma once
+// The server side of the request-list protocol: a 64 KiB offset space and
+// the engine that executes a request list over it. The stand-in simulator
+// serves it over its transports; unit tests call it in-process.
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+
+#include "platform/platform.h"
+
+class OffsetSpace {
+ public:
+  static constexpr uint32_t SIZE = 0x10000;
+
+  // Bytes past the end of the space read as 0; writes past it are dropped.
+  void Read(uint32_t offset, void* destination, uint32_t size);
+  void Write(uint32_t offset, const void* source, uint32_t size);
+
+  // Runs the function with the space locked (several clients share it).
+  template <typename F>
+  void Locked(F&& function) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    function();
+  }
+
+  // Executes the records of the list in order: reads fill their data, writes
+  // store theirs; id 0 or any unknown id ends execution, and so does a
+  // record that would run past the list.
+  void Execute(uint8_t* list, uint32_t length);
+
+  // Called (under the lock) for every write a list executes.
+  std::function<void(uint32_t offset, const uint8_t* data, uint32_t size)> onWrite;
+
+ private:
+  void ReadUnlocked(uint32_t offset, uint8_t* destination, uint32_t size) const;
+  void WriteUnlocked(uint32_t offset, const uint8_t* source, uint32_t size);
+
+  std::mutex mutex_;
+  std::array<uint8_t, SIZE> bytes_{};
+};
+
+// Serves one stream connection until the client goes away or breaks the
+// protocol. While stalled is set, no list is answered.
+void ServeStreamConnection(OffsetSpace& space, platform::SocketHandle connection, const std::atomic<bool>& stalled);

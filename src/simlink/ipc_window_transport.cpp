@@ -1,0 +1,57 @@
+#include "simlink/ipc_window_transport.h"
+
+#include "process/text.h"
+#include "simlink/ipc_link.h"
+
+uint32_t WindowTransport::Open(uint32_t& openCounter, uint8_t*& view) {
+  legacy_ = false;
+  window_ = platform::FindServerWindow("UIPCMAIN");
+  if (window_ == 0) {
+    window_ = platform::FindServerWindow("FS98MAIN");
+    legacy_ = true;
+  }
+  if (window_ == 0) return 2;
+  message_ = platform::RegisterMessageName("FsasmLib:IPC");
+  if (message_ == 0) return 3;
+
+  ++openCounter;
+  char name[260];
+  FormatText(name, sizeof name, "FsasmLib:IPC:%X:%X", platform::CurrentProcessId(), openCounter);
+  atom_ = platform::AddAtom(name);
+  if (atom_ == 0) {
+    Close();
+    return 4;
+  }
+  switch (platform::CreateSharedBuffer(name, IPC_BUFFER_SIZE, buffer_)) {
+    case platform::SharedBufferResult::Ok:
+      view = buffer_.view;
+      return 0;
+    case platform::SharedBufferResult::MapFailed:
+      Close();
+      return 6;
+    default:
+      Close();
+      return 5;
+  }
+}
+
+void WindowTransport::Close() {
+  window_ = 0;
+  message_ = 0;
+  if (atom_ != 0) platform::DeleteAtom(atom_);
+  atom_ = 0;
+  platform::CloseSharedBuffer(buffer_);
+}
+
+IpcAttempt WindowTransport::SendOnce(uint8_t*, uint32_t, uint32_t timeoutMs, uint32_t& answer) {
+  intptr_t result = 0;
+  switch (platform::SendBlockingMessage(window_, message_, atom_, 0, timeoutMs, result)) {
+    case platform::SendStatus::Delivered:
+      answer = static_cast<uint32_t>(result);
+      return IpcAttempt::Delivered;
+    case platform::SendStatus::TimedOut:
+      return IpcAttempt::TimedOut;
+    default:
+      return IpcAttempt::Failed;
+  }
+}

@@ -1,0 +1,25 @@
+#pragma once
+// The node's connection to the simulator: whether the link is usable, the
+// "FSUIPC" lock that every exchange is made under, and the guarded single
+// reads and writes the rest of the node uses.
+
+#include <atomic>
+#include <cstdint>
+
+#include "process/resource.h"
+
+extern std::atomic<bool> SimConnected;
+extern ResourceHandle FsuipcLock;
+
+// Start-up: registers the lock, drops any link, resets the link's records.
+void InitSimulatorLink();
+
+// 0: the link is open (and the hot key installed where one is configured);
+// 1: it could not be opened.
+uint32_t FSUIPCConnect();
+void FSUIPCClose();
+
+// 1 when the bytes were read or written in one exchange, else 0 (at once
+// while the link is down).
+uint32_t FSUIPCRead(uint32_t offset, uint32_t size, void* destination);
+uint32_t FSUIPCWrite(uint32_t offset, uint32_t size, const void* source);

@@ -1,0 +1,270 @@
+// simstub: a stand-in simulator for development, demos and tests. It holds a
+// 64 KiB offset space, flies a simple aircraft in it, and serves it over the
+// node's stream transport (and, on Windows, behind the simulator's server
+// window). Every write a client makes is printed as one line; commands on
+// standard input steer it while it runs.
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <iostream>
+#include <mutex>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "flight_model.h"
+#include "platform/platform.h"
+#include "process/bytes.h"
+#include "simlink/hot_keys.h"
+#include "simlink/ipc_link.h"
+#include "simlink/ipc_server.h"
+#include "simlink/ipc_stream_transport.h"
+
+namespace {
+
+struct Options {
+  std::string address = "127.0.0.1";
+  uint16_t port = 9300;
+  std::string plan;
+  bool window = true;
+  bool quietWrites = false;
+  uint32_t periodMs = 100;
+};
+
+OffsetSpace space;
+std::atomic<bool> stalled{false};
+std::atomic<bool> flying{true};
+std::mutex outputLock;
+
+void Say(const std::string& line) {
+  std::lock_guard<std::mutex> guard(outputLock);
+  std::fputs(line.c_str(), stdout);
+  std::fflush(stdout);
+}
+
+std::string Hex(const uint8_t* data, uint32_t size) {
+  std::string text;
+  char byte[4];
+  for (uint32_t i = 0; i < size; ++i) {
+    std::snprintf(byte, sizeof byte, i == 0 ? "%02X" : " %02X", data[i]);
+    text += byte;
+  }
+  return text;
+}
+
+void Usage() {
+  std::fputs(
+      "usage: simstub [--address A] [--port P] [--plan FILE] [--no-window] [--quiet-writes] [--period MS]\n"
+      "  --address A     address to serve on (default 127.0.0.1)\n"
+      "  --port P        stream port (default 9300; 0 picks a free one)\n"
+      "  --plan FILE     flight-plan file reported at 0x0130 (default: the shipped sample)\n"
+      "  --no-window     on Windows, no simulator server window\n"
+      "  --quiet-writes  do not print the clients' writes\n"
+      "  --period MS     flight model step (default 100)\n"
+      "commands on standard input:\n"
+      "  set OFFSET HEXBYTES   store bytes (e.g. set 0x0BE0 FF 3F 00 00)\n"
+      "  text OFFSET WORDS     store a zero-terminated text\n"
+      "  get OFFSET SIZE       print bytes\n"
+      "  press [VALUE]         press the TAB hot key (press byte VALUE, default 2)\n"
+      "  stall | resume        stop answering clients, and answer again\n"
+      "  freeze | fly          stop the aircraft, and fly on\n"
+      "  quit\n",
+      stderr);
+}
+
+bool ParseOptions(int argc, char** argv, Options& options) {
+  for (int i = 1; i < argc; ++i) {
+    std::string option = argv[i];
+    bool hasValue = i + 1 < argc;
+    if (option == "--address" && hasValue) {
+      options.address = argv[++i];
+    } else if (option == "--port" && hasValue) {
+      options.port = static_cast<uint16_t>(std::atoi(argv[++i]));
+    } else if (option == "--plan" && hasValue) {
+      options.plan = argv[++i];
+    } else if (option == "--period" && hasValue) {
+      options.periodMs = static_cast<uint32_t>(std::max(10, std::atoi(argv[++i])));
+    } else if (option == "--no-window") {
+      options.window = false;
+    } else if (option == "--quiet-writes") {
+      options.quietWrites = true;
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
+std::string DefaultPlan(const char* program) {
+  std::filesystem::path beside = std::filesystem::absolute(program).parent_path() / "flightplans" / "KSEA-KPDX.pln";
+  return beside.string();
+}
+
+bool ParseNumber(const std::string& word, uint32_t& value) {
+  char* end = nullptr;
+  unsigned long parsed = std::strtoul(word.c_str(), &end, 0);
+  if (word.empty() || *end != '\0') return false;
+  value = static_cast<uint32_t>(parsed);
+  return true;
+}
+
+void PressHotKey(uint8_t value) {
+  for (uint32_t n = 0; n < HOT_KEY_SLOTS; ++n) {
+    uint32_t slot = HOT_KEY_AREA + 4 * n;
+    uint8_t character = 0;
+    space.Read(slot, &character, 1);
+    if (character == TAB_KEY) {
+      space.Write(slot + 3, &value, 1);
+      char line[64];
+      std::snprintf(line, sizeof line, "press 0x%04X %u\n", slot, value);
+      Say(line);
+      return;
+    }
+  }
+  Say("press: no TAB key installed\n");
+}
+
+void RunCommand(const std::string& line) {
+  std::istringstream words(line);
+  std::string command;
+  words >> command;
+  uint32_t offset = 0;
+  if (command.empty()) return;
+  if (command == "set" || command == "text" || command == "get") {
+    std::string where;
+    words >> where;
+    if (!ParseNumber(where, offset)) {
+      Say("error: offset\n");
+      return;
+    }
+  }
+  if (command == "set") {
+    std::vector<uint8_t> bytes;
+    for (std::string byte; words >> byte;) bytes.push_back(static_cast<uint8_t>(std::strtoul(byte.c_str(), nullptr, 16)));
+    space.Write(offset, bytes.data(), static_cast<uint32_t>(bytes.size()));
+    Say("ok\n");
+  } else if (command == "text") {
+    std::string rest;
+    std::getline(words, rest);
+    if (!rest.empty() && rest[0] == ' ') rest.erase(0, 1);
+    space.Write(offset, rest.c_str(), static_cast<uint32_t>(rest.size() + 1));
+    Say("ok\n");
+  } else if (command == "get") {
+    uint32_t size = 0;
+    std::string count;
+    words >> count;
+    if (!ParseNumber(count, size) || size > 4096) {
+      Say("error: size\n");
+      return;
+    }
+    std::vector<uint8_t> bytes(size);
+    space.Read(offset, bytes.data(), size);
+    char head[48];
+    std::snprintf(head, sizeof head, "get 0x%04X %u: ", offset, size);
+    Say(head + Hex(bytes.data(), size) + "\n");
+  } else if (command == "press") {
+    uint32_t value = 2;
+    std::string given;
+    if (words >> given) ParseNumber(given, value);
+    PressHotKey(static_cast<uint8_t>(value));
+  } else if (command == "stall") {
+    stalled = true;
+    Say("stalled\n");
+  } else if (command == "resume") {
+    stalled = false;
+    Say("resumed\n");
+  } else if (command == "freeze") {
+    flying = false;
+    Say("frozen\n");
+  } else if (command == "fly") {
+    flying = true;
+    Say("flying\n");
+  } else if (command == "quit") {
+    Say("bye\n");
+    platform::ExitProcess(0);
+  } else {
+    Say("error: unknown command " + command + "\n");
+  }
+}
+
+intptr_t ExecuteSharedList(const char* atomName, intptr_t position, void*) {
+  while (stalled) platform::SleepMs(10);
+  if (position < 0 || position >= static_cast<intptr_t>(IPC_LIST_LIMIT)) return 0;
+  platform::SharedBuffer buffer;
+  if (!platform::OpenSharedBuffer(atomName, buffer)) return 0;
+  space.Execute(buffer.view + position, IPC_LIST_LIMIT - static_cast<uint32_t>(position));
+  platform::CloseSharedBuffer(buffer);
+  return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options options;
+  if (!ParseOptions(argc, argv, options)) {
+    Usage();
+    return 2;
+  }
+  if (options.plan.empty()) options.plan = DefaultPlan(argv[0]);
+
+  InitialiseOffsets(space, options.plan);
+  if (!options.quietWrites) {
+    space.onWrite = [](uint32_t offset, const uint8_t* data, uint32_t size) {
+      char head[48];
+      std::snprintf(head, sizeof head, "write 0x%04X %u: ", offset, size);
+      Say(head + Hex(data, size) + "\n");
+    };
+  }
+
+  uint32_t address = 0;
+  if (!platform::ResolveIpv4(options.address.c_str(), address)) {
+    std::fprintf(stderr, "simstub: cannot resolve %s\n", options.address.c_str());
+    return 1;
+  }
+  platform::SocketHandle listener = platform::TcpListen(address, options.port);
+  if (listener == platform::NO_SOCKET) {
+    std::fprintf(stderr, "simstub: cannot listen on %s:%u\n", options.address.c_str(), options.port);
+    return 1;
+  }
+  char banner[128];
+  std::snprintf(banner, sizeof banner, "simstub: serving on %s:%u\n", options.address.c_str(),
+                platform::LocalPort(listener));
+  Say(banner);
+  Say("simstub: flight plan " + options.plan + "\n");
+
+  std::thread([listener] {
+    for (;;) {
+      platform::SocketHandle connection = platform::TcpAccept(listener);
+      if (connection == platform::NO_SOCKET) {
+        platform::SleepMs(100);
+        continue;
+      }
+      std::thread([connection] { ServeStreamConnection(space, connection, stalled); }).detach();
+    }
+  }).detach();
+
+  if (options.window && platform::HasWindowMessaging()) {
+    std::thread([] {
+      if (!platform::ServeWindowMessages("UIPCMAIN", "FsasmLib:IPC", ExecuteSharedList, nullptr)) {
+        Say("simstub: no server window\n");
+      }
+    }).detach();
+    Say("simstub: server window UIPCMAIN\n");
+  }
+
+  std::thread([period = options.periodMs] {
+    for (;;) {
+      platform::SleepMs(period);
+      if (flying) AdvanceFlight(space, period / 1000.0);
+    }
+  }).detach();
+
+  for (std::string line; std::getline(std::cin, line);) RunCommand(line);
+  // Without input (started in the background) it serves on until it is ended.
+  for (;;) platform::SleepMs(3600 * 1000);
+}
