@@ -143,8 +143,8 @@ void CloseSocket(SocketHandle socket);
 bool HasWindowMessaging();
 uintptr_t FindServerWindow(const char* className);
 uint32_t RegisterMessageName(const char* name);  // 0 on failure
-uint16_t AddAtom(const char* name);              // 0 on failure
-void DeleteAtom(uint16_t atom);
+uint16_t AddGlobalAtom(const char* name);              // 0 on failure
+void DeleteGlobalAtom(uint16_t atom);
 
 struct SharedBuffer {
   uintptr_t mapping = 0;

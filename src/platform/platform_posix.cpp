@@ -450,8 +450,8 @@ void CloseSocket(SocketHandle socket) {
 bool HasWindowMessaging() { return false; }
 uintptr_t FindServerWindow(const char*) { return 0; }
 uint32_t RegisterMessageName(const char*) { return 0; }
-uint16_t AddAtom(const char*) { return 0; }
-void DeleteAtom(uint16_t) {}
+uint16_t AddGlobalAtom(const char*) { return 0; }
+void DeleteGlobalAtom(uint16_t) {}
 SharedBufferResult CreateSharedBuffer(const char*, uint32_t, SharedBuffer&) { return SharedBufferResult::CreateFailed; }
 bool OpenSharedBuffer(const char*, SharedBuffer&) { return false; }
 void CloseSharedBuffer(SharedBuffer& buffer) { buffer = SharedBuffer{}; }

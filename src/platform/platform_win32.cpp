@@ -419,9 +419,9 @@ uintptr_t FindServerWindow(const char* className) {
 
 uint32_t RegisterMessageName(const char* name) { return RegisterWindowMessageA(name); }
 
-uint16_t AddAtom(const char* name) { return GlobalAddAtomA(name); }
+uint16_t AddGlobalAtom(const char* name) { return GlobalAddAtomA(name); }
 
-void DeleteAtom(uint16_t atom) { GlobalDeleteAtom(atom); }
+void DeleteGlobalAtom(uint16_t atom) { GlobalDeleteAtom(atom); }
 
 SharedBufferResult CreateSharedBuffer(const char* name, uint32_t size, SharedBuffer& buffer) {
   HANDLE mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, size, name);

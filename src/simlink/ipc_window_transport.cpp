@@ -17,7 +17,7 @@ uint32_t WindowTransport::Open(uint32_t& openCounter, uint8_t*& view) {
   ++openCounter;
   char name[260];
   FormatText(name, sizeof name, "FsasmLib:IPC:%X:%X", platform::CurrentProcessId(), openCounter);
-  atom_ = platform::AddAtom(name);
+  atom_ = platform::AddGlobalAtom(name);
   if (atom_ == 0) {
     Close();
     return 4;
@@ -38,7 +38,7 @@ uint32_t WindowTransport::Open(uint32_t& openCounter, uint8_t*& view) {
 void WindowTransport::Close() {
   window_ = 0;
   message_ = 0;
-  if (atom_ != 0) platform::DeleteAtom(atom_);
+  if (atom_ != 0) platform::DeleteGlobalAtom(atom_);
   atom_ = 0;
   platform::CloseSharedBuffer(buffer_);
 }

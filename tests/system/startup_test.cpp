@@ -48,7 +48,7 @@ TEST_F(NodeStartUp, RestartLeavesZemSimLogAloneAndReadsTheConfigurationAfterItsP
 
   EXPECT_EQ(ReadWholeFile(In("ZemSim.log")), "the first instance\n");
   std::vector<std::string> log = SplitLines(ReadWholeFile(In("ZEMDefault.log")));
-  ASSERT_EQ(log.size(), 5u);
+  ASSERT_GE(log.size(), 5u);
   EXPECT_EQ(log[0], "Log Started - Already initialized");
   EXPECT_EQ(log[1].substr(14), "ZemSim (2)");
   EXPECT_EQ(log[2].substr(14), "This is a restart.");
