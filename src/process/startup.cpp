@@ -11,6 +11,7 @@
 #include "simlink/blocks.h"
 #include "simlink/hot_keys.h"
 #include "simlink/sim_connection.h"
+#include "simlink/sim_poll.h"
 
 namespace {
 
@@ -46,6 +47,7 @@ void StartUp(int argc, char** argv) {
 
   InitSimulatorLink();
 
+  StartThread(SimPollThread);
   StartThread(ConsoleLoop);
 }
 

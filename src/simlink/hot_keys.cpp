@@ -81,7 +81,8 @@ void TestKey() {
   }
   uint8_t character = 0;
   FSUIPCRead(TabKeySlot, 1, &character);  // a failed read counts as the byte 0
-  if (character == Settings.hotKeyChar) return;
+  // A link lost meanwhile is the main loop's to reconnect (and to announce).
+  if (character == Settings.hotKeyChar || !SimConnected) return;
 
   if (Settings.debugKeys) {
     Print("TestKey() - Key Char not found\n");
@@ -89,9 +90,12 @@ void TestKey() {
   }
   platform::SleepMs(100);
   if (GetResource(FsuipcLock, "TestKey(1)")) ReleaseResource(FsuipcLock, "TestKey(1)");
+  // The polling loop may have declared the simulator lost meanwhile; a link
+  // that comes back here is then announced as the main loop would.
+  bool wasUp = SimConnected;
   FSUIPCClose();
   platform::SleepMs(100);
-  FSUIPCConnect();
+  if (FSUIPCConnect() == 0 && !wasUp) Print("Connected to simulator\n");
   platform::SleepMs(100);
   if (!GetResource(FsuipcLock, "TestKey(2)")) return;
   TabKeySlot = 0;

@@ -20,6 +20,18 @@ void OffsetSpace::WriteUnlocked(uint32_t offset, const uint8_t* source, uint32_t
   }
 }
 
+void OffsetSpace::SetReadOnly(uint32_t offset, uint32_t size) {
+  std::lock_guard<std::mutex> guard(mutex_);
+  readOnly_.push_back({offset, size});
+}
+
+bool OffsetSpace::IsReadOnly(uint64_t at) const {
+  for (const Range& range : readOnly_) {
+    if (at >= range.offset && at < static_cast<uint64_t>(range.offset) + range.size) return true;
+  }
+  return false;
+}
+
 void OffsetSpace::Read(uint32_t offset, void* destination, uint32_t size) {
   std::lock_guard<std::mutex> guard(mutex_);
   ReadUnlocked(offset, static_cast<uint8_t*>(destination), size);
@@ -44,7 +56,10 @@ void OffsetSpace::Execute(uint8_t* list, uint32_t length) {
     if (id == IPC_READ_ID) {
       ReadUnlocked(offset, data, size);
     } else {
-      WriteUnlocked(offset, data, size);
+      for (uint32_t i = 0; i < size; ++i) {
+        uint64_t at = static_cast<uint64_t>(offset) + i;
+        if (at < SIZE && !IsReadOnly(at)) bytes_[at] = data[i];
+      }
       if (onWrite) onWrite(offset, data, size);
     }
     position += header + size;

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -31,6 +32,10 @@ class OffsetSpace {
   // record that would run past the list.
   void Execute(uint8_t* list, uint32_t length);
 
+  // Clients' writes into this range are executed (and reported) but not
+  // stored: the server's own fields, such as its versions, stay as they are.
+  void SetReadOnly(uint32_t offset, uint32_t size);
+
   // Called (under the lock) for every write a list executes.
   std::function<void(uint32_t offset, const uint8_t* data, uint32_t size)> onWrite;
 
@@ -38,8 +43,15 @@ class OffsetSpace {
   void ReadUnlocked(uint32_t offset, uint8_t* destination, uint32_t size) const;
   void WriteUnlocked(uint32_t offset, const uint8_t* source, uint32_t size);
 
+  bool IsReadOnly(uint64_t at) const;
+
+  struct Range {
+    uint32_t offset;
+    uint32_t size;
+  };
   std::mutex mutex_;
   std::array<uint8_t, SIZE> bytes_{};
+  std::vector<Range> readOnly_;
 };
 
 // Serves one stream connection until the client goes away or breaks the

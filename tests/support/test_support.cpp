@@ -86,8 +86,8 @@ std::string StdoutCapture::Take() {
 }
 
 ScopedChild::ScopedChild(const std::vector<std::string>& arguments, const std::string& directory,
-                         const std::string& outputFile) {
-  platform::SpawnProcess(arguments, directory, outputFile, child_);
+                         const std::string& outputFile, bool withInput) {
+  platform::SpawnProcess(arguments, directory, outputFile, child_, withInput);
 }
 
 ScopedChild::~ScopedChild() { platform::KillProcess(child_); }
@@ -107,3 +107,41 @@ bool WaitForFileText(const std::string& path, const std::string& text, uint32_t 
 }
 
 void EnterDirectory(const std::string& directory) { fs::current_path(directory); }
+
+std::string ProgramBeside(const std::string& name) {
+  fs::path test = TestProgramPath();
+  return (test.parent_path() / (name + test.extension().string())).string();
+}
+
+namespace {
+std::string StubOutputPath(const std::string& directory) {
+  static int serial = 0;
+  return (fs::path(directory) / ("simstub-" + std::to_string(++serial) + ".txt")).string();
+}
+
+std::vector<std::string> StubArguments(uint16_t port, const std::vector<std::string>& extra) {
+  std::vector<std::string> arguments = {ProgramBeside("simstub"), "--port", std::to_string(port), "--no-window"};
+  arguments.insert(arguments.end(), extra.begin(), extra.end());
+  return arguments;
+}
+}  // namespace
+
+StubSimulator::StubSimulator(const std::string& directory, uint16_t port, const std::vector<std::string>& extra)
+    : output_(StubOutputPath(directory)), child_(StubArguments(port, extra), directory, output_, true) {
+  const std::string marker = "serving on 127.0.0.1:";
+  if (!WaitForFileText(output_, marker, 15000)) return;
+  std::string text = Output();
+  size_t at = text.find(marker) + marker.size();
+  port_ = static_cast<uint16_t>(std::stoi(text.substr(at)));
+}
+
+bool StubSimulator::Command(const std::string& command, const std::string& answer, uint32_t timeoutMs) {
+  size_t before = Output().size();
+  if (!child_.Send(command + "\n")) return false;
+  for (uint32_t waited = 0;; waited += 20) {
+    std::string text = Output();
+    if (text.size() > before && text.find(answer, before) != std::string::npos) return true;
+    if (waited >= timeoutMs) return false;
+    platform::SleepMs(20);
+  }
+}

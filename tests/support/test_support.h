@@ -48,7 +48,10 @@ class StdoutCapture {
 // A process the test started; ended by its id when the test is done.
 class ScopedChild {
  public:
-  ScopedChild(const std::vector<std::string>& arguments, const std::string& directory, const std::string& outputFile);
+  ScopedChild(const std::vector<std::string>& arguments, const std::string& directory, const std::string& outputFile,
+              bool withInput = false);
+  bool Send(const std::string& text) { return platform::WriteToChild(child_, text); }
+  void Kill() { platform::KillProcess(child_); }
   ~ScopedChild();
   bool started() const { return child_.id != 0 || ended_; }
   // Waits for the end; false when the time-out passed first.
@@ -65,3 +68,26 @@ bool WaitForFileText(const std::string& path, const std::string& text, uint32_t 
 // Lines written into a death test's log: the child first moves into the
 // directory so that its log does not touch the binary's own.
 void EnterDirectory(const std::string& directory);
+
+// A program built beside the test binary ("simstub", "zemsim", ...).
+std::string ProgramBeside(const std::string& name);
+
+// The stand-in simulator, serving on a free loopback port (or the one
+// given), steered through its standard input.
+class StubSimulator {
+ public:
+  explicit StubSimulator(const std::string& directory, uint16_t port = 0, const std::vector<std::string>& extra = {});
+  bool ready() const { return port_ != 0; }
+  uint16_t port() const { return port_; }
+  std::string endpoint() const { return "127.0.0.1:" + std::to_string(port_); }
+  // Sends a command and waits for the line that answers it.
+  bool Command(const std::string& command, const std::string& answer, uint32_t timeoutMs = 5000);
+  std::string Output() const { return ReadTextFile(output_); }
+  bool WaitForOutput(const std::string& text, uint32_t timeoutMs) const { return WaitForFileText(output_, text, timeoutMs); }
+  void Kill() { child_.Kill(); }
+
+ private:
+  std::string output_;
+  ScopedChild child_;
+  uint16_t port_ = 0;
+};

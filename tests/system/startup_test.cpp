@@ -12,7 +12,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string NodeProgram() { return (fs::path(TestProgramPath()).parent_path() / ZEMSIM_NODE_EXE_NAME).string(); }
+std::string NodeProgram() { return ProgramBeside("zemsim"); }
 
 class NodeStartUp : public testing::Test {
  protected:

@@ -1,0 +1,184 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "net/msg_header.h"
+#include "simlink/blocks.h"
+#include "support/sim_fixture.h"
+#include "support/test_support.h"
+
+namespace {
+
+class Blocks : public SimulatorTest {
+ protected:
+  void SetUp() override {
+    SimulatorTest::SetUp();
+    ResetBlocks();
+    Settings.hotKeyChar = 0;  // no key slot traffic unless a test asks for it
+  }
+};
+
+// Each layout field gets its own recognisable bytes at its simulator offset;
+// after one read every field must hold exactly those bytes at its place.
+struct LayoutCase {
+  const char* name;
+  BlockLayout (*layout)();
+  uint32_t (*read)();
+  uint8_t* (*block)();
+};
+
+void PrintTo(const LayoutCase& c, std::ostream* out) { *out << c.name; }
+
+class BlockLayouts : public Blocks, public testing::WithParamInterface<LayoutCase> {};
+
+TEST_P(BlockLayouts, EveryFieldLandsAtItsPlaceFromItsOffset) {
+  Connect();
+  BlockLayout layout = GetParam().layout();
+  for (size_t i = 0; i < layout.count; ++i) {
+    for (uint16_t b = 0; b < layout.fields[i].width; ++b) {
+      uint8_t value = static_cast<uint8_t>(0x10 + i * 7 + b);
+      server.space.Write(layout.fields[i].simOffset + b, &value, 1);
+    }
+  }
+  ASSERT_EQ(GetParam().read(), 0u);
+  const uint8_t* block = GetParam().block();
+  for (size_t i = 0; i < layout.count; ++i) {
+    for (uint16_t b = 0; b < layout.fields[i].width; ++b) {
+      EXPECT_EQ(block[layout.fields[i].blockOffset + b], static_cast<uint8_t>(0x10 + i * 7 + b))
+          << "field at block offset " << layout.fields[i].blockOffset << " from 0x" << std::hex
+          << layout.fields[i].simOffset;
+    }
+  }
+}
+
+RemoteDataRecord remote;
+
+INSTANTIATE_TEST_SUITE_P(
+    Tables, BlockLayouts,
+    testing::Values(LayoutCase{"Block1", Block1Layout, FSUIPCReadBlock10, [] { return Block1.data(); }},
+                    LayoutCase{"Block2", Block2Layout, FSUIPCReadBlock20, [] { return Block2.data(); }},
+                    LayoutCase{"Block3", Block3Layout, FSUIPCReadBlock30, [] { return Block3.data(); }},
+                    LayoutCase{"RemoteData", RemoteDataLayout, [] { return ReadRemoteData(&remote); },
+                               [] { return remote.data(); }}),
+    [](const testing::TestParamInfo<LayoutCase>& param) { return std::string(param.param.name); });
+
+TEST(BlockSizes, AreThoseOfTheirMessages) {
+  EXPECT_EQ(Block1.size(), 360u);
+  EXPECT_EQ(Block2.size(), 192u);
+  EXPECT_EQ(Block3.size(), 280u);
+}
+
+TEST_F(Blocks, ComputedDoublesAreExactToDoubleArithmetic) {
+  Connect();
+  PutU32At(0x0B7C, 8388608);
+  PutU32At(0x0B80, 100);
+  PutU32At(0x0B94, 4194304);
+  PutU32At(0x0B98, static_cast<uint32_t>(-300));
+  PutU32At(0x0B74, 3);
+  PutU32At(0x0B78, 7);
+  ASSERT_EQ(FSUIPCReadBlock10(), 0u);
+  EXPECT_EQ(GetF64(Block1.data() + 200), 100.0);
+  EXPECT_EQ(GetF64(Block1.data() + 208), -150.0);
+  EXPECT_EQ(GetF64(Block1.data() + 216), 7.0 * (3.0 / 8388608.0));
+}
+
+struct ModelCase {
+  const char* name;
+  std::string before;  // ModelName left by an earlier read ("EMPTY" at start)
+  std::string text;    // at 0x3500
+  std::string modelName;
+};
+
+void PrintTo(const ModelCase& c, std::ostream* out) { *out << c.name; }
+
+class ModelNames : public Blocks, public testing::WithParamInterface<ModelCase> {};
+
+TEST_P(ModelNames, TakeTheFirstNineCharacters) {
+  Connect();
+  if (!GetParam().before.empty()) {
+    server.space.Write(0x3500, GetParam().before.c_str(), static_cast<uint32_t>(GetParam().before.size() + 1));
+    ASSERT_EQ(FSUIPCReadBlock20(), 0u);
+  }
+  std::vector<uint8_t> text(24, 0);
+  std::memcpy(text.data(), GetParam().text.data(), std::min<size_t>(24, GetParam().text.size()));
+  PutBytes(0x3500, text);
+  ASSERT_EQ(FSUIPCReadBlock20(), 0u);
+  EXPECT_STREQ(reinterpret_cast<const char*>(Block2.data() + Block2Field::ModelName), GetParam().modelName.c_str());
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, ModelNames,
+                         testing::Values(ModelCase{"Short", "", "B737", "B737"},
+                                         ModelCase{"FullTwentyFour", "", "ABCDEFGHIJKLMNOPQRSTUVWX", "ABCDEFGHI"},
+                                         ModelCase{"Empty", "", "", ""},
+                                         ModelCase{"ShorterAfterLonger", "Airbus A320", "C172", "C172"}),
+                         [](const testing::TestParamInfo<ModelCase>& param) { return std::string(param.param.name); });
+
+TEST_F(Blocks, ModelNameIsEmptyUntilTheFirstGoodRead) {
+  EXPECT_STREQ(reinterpret_cast<const char*>(Block2.data() + Block2Field::ModelName), "EMPTY");
+}
+
+TEST_F(Blocks, ChangeCountCountsEachChangedWordPerRead) {
+  Connect();
+  uint32_t start = GetU32(Block3.data() + Block3Field::FsChangeCount);
+  PutU16At(0x32FC, 0);
+  PutU16At(0x3F02, 0);
+  ASSERT_EQ(FSUIPCReadBlock20(), 0u);
+  uint32_t settled = GetU32(Block3.data() + Block3Field::FsChangeCount);
+  PutU16At(0x32FC, 11);
+  PutU16At(0x3F02, 12);
+  ASSERT_EQ(FSUIPCReadBlock20(), 0u);
+  EXPECT_EQ(GetU32(Block3.data() + Block3Field::FsChangeCount), settled + 2);
+  ASSERT_EQ(FSUIPCReadBlock20(), 0u);
+  EXPECT_EQ(GetU32(Block3.data() + Block3Field::FsChangeCount), settled + 2) << "unchanged words count nothing";
+  PutU16At(0x3F02, 13);
+  ASSERT_EQ(FSUIPCReadBlock20(), 0u);
+  EXPECT_EQ(GetU32(Block3.data() + Block3Field::FsChangeCount), settled + 3);
+  EXPECT_GE(settled, start);
+}
+
+TEST_F(Blocks, ActivationFlagFollowsTheSetting) {
+  Connect();
+  Block2[146] = 0x55;
+  Block2[147] = 0x55;
+  ASSERT_EQ(FSUIPCReadBlock20(), 0u);
+  EXPECT_EQ(Block2[146], 0);
+  EXPECT_EQ(Block2[147], 0);
+  Settings.activateoffset = true;
+  ASSERT_EQ(FSUIPCReadBlock20(), 0u);
+  EXPECT_EQ(Block2[146], 1);
+  EXPECT_EQ(Block2[147], 0);
+}
+
+TEST_F(Blocks, FlightPlanPathIsAlwaysTerminated) {
+  Connect();
+  PutBytes(0x0130, std::vector<uint8_t>(256, 'p'));
+  ASSERT_EQ(FSUIPCReadBlock20(), 0u);
+  EXPECT_EQ(std::strlen(FlightPlanPath.data()), 255u);
+}
+
+TEST_F(Blocks, LinkDownGivesTheBlocksOwnResultWithoutTheLock) {
+  ASSERT_TRUE(GetResource(FsuipcLock, "Test()"));  // a reader that waited would time out
+  LogTail log;
+  EXPECT_EQ(FSUIPCReadBlock10(), 4u);
+  EXPECT_EQ(FSUIPCReadBlock20(), 4u);
+  EXPECT_EQ(FSUIPCReadBlock30(), 1u);
+  ReleaseResource(FsuipcLock, "Test()");
+  EXPECT_EQ(log.Count("timed out"), 0);
+}
+
+TEST_F(Blocks, FailedExchangeLeavesTheBlockAsItWas) {
+  Connect();
+  PutBytes(0x6010, {1, 2, 3, 4, 5, 6, 7, 8});
+  ASSERT_EQ(FSUIPCReadBlock30(), 0u);
+  PutBytes(0x6010, {9, 9, 9, 9, 9, 9, 9, 9});
+  server.answer = 0;
+  EXPECT_EQ(FSUIPCReadBlock30(), 6u);
+  EXPECT_EQ(Block3[40], 1);
+  EXPECT_EQ(Block3[47], 8);
+}
+
+TEST_F(Blocks, ReadBlockWithAnUnknownNumberEndsWith101) {
+  EXPECT_EXIT(ReadBlock(40), testing::ExitedWithCode(101), "");
+}
+
+}  // namespace

@@ -1,0 +1,100 @@
+#include <gtest/gtest.h>
+
+#include "simlink/blocks.h"
+#include "simlink/hot_keys.h"
+#include "support/sim_fixture.h"
+#include "support/test_support.h"
+
+namespace {
+
+class HotKeys : public SimulatorTest {
+ protected:
+  void OccupySlots(uint32_t count) {
+    for (uint32_t n = 0; n < count; ++n) PutBytes(HOT_KEY_AREA + 4 * n, {static_cast<uint8_t>(0x41 + n % 20), 1, 0, 0});
+  }
+};
+
+TEST_F(HotKeys, TabGoesIntoTheFirstFreeSlot) {
+  Connect();
+  EXPECT_EQ(TabKeySlot, 0x3210u);
+  EXPECT_EQ(ByteAt(0x3210), 9);
+  EXPECT_EQ(ByteAt(0x3211), 24);
+}
+
+TEST_F(HotKeys, OccupiedSlotsArePassedOver) {
+  OccupySlots(3);
+  Connect();
+  EXPECT_EQ(TabKeySlot, 0x3210u + 12);
+}
+
+TEST_F(HotKeys, AllSlotsTakenInstallsNothingSaysSoOnceAndTestKeyRetries) {
+  OccupySlots(HOT_KEY_SLOTS);
+  StdoutCapture out;
+  Connect();
+  FSUIPCClose();
+  Connect();
+  TestKey();
+  std::string printed = out.Take();
+  EXPECT_EQ(TabKeySlot, 0u);
+  EXPECT_EQ(printed, "Init Key failed\nTestKey() - Slot Address = 0\nInitializing keys\n")
+      << "the install failure is told once per process, the retry every time";
+}
+
+struct PressCase {
+  uint8_t pressByte;
+  uint8_t reported;
+};
+
+class Presses : public HotKeys, public testing::WithParamInterface<PressCase> {};
+
+TEST_P(Presses, AreClearedAndReportedButOne) {
+  Connect();
+  ResetBlocks();
+  PutBytes(TabKeySlot + 3, {GetParam().pressByte});
+  ASSERT_EQ(FSUIPCReadBlock30(), 0u);
+  EXPECT_EQ(Block3[Block3Field::HotKeyByte], GetParam().reported);
+  EXPECT_EQ(ByteAt(TabKeySlot + 3), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, Presses, testing::Values(PressCase{0, 0}, PressCase{1, 0}, PressCase{2, 2}, PressCase{7, 7}));
+
+TEST_F(HotKeys, NoHotKeyConfiguredInstallsAndTestsNothing) {
+  Settings.hotKeyChar = 0;
+  Block3[Block3Field::HotKeyByte] = 0;
+  Connect();
+  uint32_t opens = IpcLink.openCounter;
+  TestKey();
+  TestKey();
+  EXPECT_EQ(TabKeySlot, 0u);
+  EXPECT_TRUE(NodeWrites().empty());
+  EXPECT_EQ(IpcLink.openCounter, opens) << "the link is never re-initialised";
+  ASSERT_EQ(FSUIPCReadBlock30(), 0u);
+  EXPECT_EQ(Block3[Block3Field::HotKeyByte], 0);
+}
+
+TEST_F(HotKeys, LostSlotReinitialisesLinkAndKeyWithoutAWordWhenQuiet) {
+  Connect();
+  uint32_t opens = IpcLink.openCounter;
+  PutBytes(0x3210, {0x30});  // the simulator gave the slot to another key
+  StdoutCapture out;
+  TestKey();
+  EXPECT_EQ(out.Take(), "");
+  EXPECT_EQ(IpcLink.openCounter, opens + 1);
+  EXPECT_EQ(TabKeySlot, 0x3214u) << "the abandoned slot is not cleared and counts as taken";
+  EXPECT_TRUE(SimConnected);
+}
+
+TEST_F(HotKeys, ScanEndsAtTheFirstFailedRead) {
+  Connect();
+  TabKeySlot = 0;
+  server.failingAttempts = 100;
+  server.failure = IpcAttempt::Failed;
+  IpcTiming.sendAttempts = 1;
+  server.attempts = 0;
+  ASSERT_TRUE(GetResource(FsuipcLock, "Test()"));
+  EXPECT_EQ(InstallHotKey(9, 24), 0u);
+  ReleaseResource(FsuipcLock, "Test()");
+  EXPECT_EQ(server.attempts, 1u) << "no further slot is tried";
+}
+
+}  // namespace

@@ -1,0 +1,148 @@
+// The stream transport against the stand-in simulator on loopback.
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "process/settings.h"
+#include "process/text.h"
+#include "simlink/ipc_link.h"
+#include "simlink/ipc_stream_transport.h"
+#include "support/test_support.h"
+
+namespace {
+
+struct EndpointCase {
+  const char* text;
+  bool valid;
+  const char* host;
+  uint16_t port;
+};
+
+class Endpoints : public testing::TestWithParam<EndpointCase> {};
+
+TEST_P(Endpoints, AreHostColonPort) {
+  std::string host;
+  uint16_t port = 0;
+  EXPECT_EQ(ParseSimServer(GetParam().text, host, port), GetParam().valid);
+  if (GetParam().valid) {
+    EXPECT_EQ(host, GetParam().host);
+    EXPECT_EQ(port, GetParam().port);
+  }
+}
+
+void PrintTo(const EndpointCase& c, std::ostream* out) { *out << '"' << c.text << '"'; }
+
+INSTANTIATE_TEST_SUITE_P(Table, Endpoints,
+                         testing::Values(EndpointCase{"127.0.0.1:9300", true, "127.0.0.1", 9300},
+                                         EndpointCase{"simhost:65535", true, "simhost", 65535},
+                                         EndpointCase{"127.0.0.1", false, "", 0},
+                                         EndpointCase{":9300", false, "", 0},
+                                         EndpointCase{"host:", false, "", 0},
+                                         EndpointCase{"host:65536", false, "", 0},
+                                         EndpointCase{"host:0", false, "", 0},
+                                         EndpointCase{"host:93x0", false, "", 0}));
+
+class StreamLink : public testing::Test {
+ protected:
+  void SetUp() override {
+    directory_ = MakeFreshDirectory("stream");
+    Settings = SettingsRecord{};
+    IpcTiming = IpcTimingRecord{};
+    IpcTiming.handshakeSleepMs = 0;
+    SetIpcTransport(nullptr);
+  }
+  void TearDown() override {
+    IpcClose();
+    Settings = SettingsRecord{};
+    IpcTiming = IpcTimingRecord{};
+  }
+  void UseServer(const StubSimulator& stub) { CopyText(Settings.simserver, stub.endpoint()); }
+
+  bool ReadText(uint32_t offset, char* text, uint32_t size, uint32_t& code) {
+    return IpcQueueRead(offset, size, text, code) && IpcProcess(code);
+  }
+
+  std::string directory_;
+};
+
+TEST_F(StreamLink, HandshakeReadAndWriteReachTheServer) {
+  StubSimulator stub(directory_);
+  ASSERT_TRUE(stub.ready()) << stub.Output();
+  UseServer(stub);
+  uint32_t code = 99;
+  ASSERT_TRUE(IpcOpen(code)) << code;
+  EXPECT_GE(IpcLink.serverVersion, IPC_MIN_SERVER_VERSION);
+
+  char model[24] = {};
+  ASSERT_TRUE(ReadText(0x3500, model, sizeof model, code)) << code;
+  EXPECT_STREQ(model, "ZemSim Stub Jet");
+
+  const uint8_t value[4] = {5, 0, 0, 0};
+  ASSERT_TRUE(IpcQueueWrite(0x07BC, 4, value, code));
+  ASSERT_TRUE(IpcProcess(code));
+  EXPECT_TRUE(stub.WaitForOutput("write 0x07BC 4: 05 00 00 00\n", 5000)) << stub.Output();
+  EXPECT_TRUE(stub.Command("get 0x07BC 4", "get 0x07BC 4: 05 00 00 00"));
+}
+
+TEST_F(StreamLink, NoServerIsCode2) {
+  uint16_t port = 0;
+  {
+    StubSimulator gone(directory_);
+    ASSERT_TRUE(gone.ready());
+    port = gone.port();
+  }
+  CopyText(Settings.simserver, "127.0.0.1:" + std::to_string(port));
+  uint32_t code = 0;
+  EXPECT_FALSE(IpcOpen(code));
+  EXPECT_EQ(code, 2u);
+}
+
+TEST_F(StreamLink, StalledServerTimesOutEveryAttemptAsCode11AndIsReachedAgainAfter) {
+  StubSimulator stub(directory_);
+  ASSERT_TRUE(stub.ready());
+  UseServer(stub);
+  uint32_t code = 0;
+  ASSERT_TRUE(IpcOpen(code));
+  IpcTiming.sendTimeoutMs = 300;
+  IpcTiming.sendAttempts = 3;
+  IpcTiming.retrySleepMs = 10;
+
+  ASSERT_TRUE(stub.Command("stall", "stalled"));
+  char model[24] = {};
+  EXPECT_FALSE(ReadText(0x3500, model, sizeof model, code));
+  EXPECT_EQ(code, 11u);
+  EXPECT_STREQ(model, "");
+
+  ASSERT_TRUE(stub.Command("resume", "resumed"));
+  EXPECT_TRUE(ReadText(0x3500, model, sizeof model, code)) << code;
+  EXPECT_STREQ(model, "ZemSim Stub Jet");
+}
+
+TEST_F(StreamLink, ServerThatGoesAwayIsASocketErrorAndIsReconnectedWhenBack) {
+  uint16_t port = 0;
+  uint32_t code = 0;
+  char model[24] = {};
+  IpcTiming.sendTimeoutMs = 500;
+  IpcTiming.sendAttempts = 3;
+  IpcTiming.retrySleepMs = 10;
+  {
+    StubSimulator first(directory_);
+    ASSERT_TRUE(first.ready());
+    port = first.port();
+    UseServer(first);
+    ASSERT_TRUE(IpcOpen(code));
+    ASSERT_TRUE(ReadText(0x3500, model, sizeof model, code));
+    first.Kill();
+    EXPECT_FALSE(ReadText(0x3500, model, sizeof model, code));
+    EXPECT_EQ(code, 12u);
+  }
+  StubSimulator second(directory_, port);
+  ASSERT_TRUE(second.ready()) << second.Output();
+  model[0] = '\0';
+  EXPECT_TRUE(ReadText(0x3500, model, sizeof model, code)) << code;
+  EXPECT_STREQ(model, "ZemSim Stub Jet");
+}
+
+}  // namespace

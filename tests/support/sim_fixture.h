@@ -1,0 +1,86 @@
+#pragma once
+// A simulator link to the in-process server, with the protocol's waits
+// shortened; every test starts from a closed link and default settings.
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "process/bytes.h"
+#include "process/settings.h"
+#include "simlink/hot_keys.h"
+#include "simlink/ipc_inprocess_transport.h"
+#include "simlink/ipc_link.h"
+#include "simlink/sim_connection.h"
+
+class SimulatorTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    Settings = SettingsRecord{};
+    IpcTiming = IpcTimingRecord{};
+    IpcTiming.retrySleepMs = 0;
+    IpcTiming.handshakeSleepMs = 0;
+    SetIpcTransport(&server);
+    SetVersions(0x40000000, 0xFADE000D);
+    server.space.SetReadOnly(0x3304, 8);  // the client's version write must not touch them
+    server.space.onWrite = [this](uint32_t offset, const uint8_t* data, uint32_t size) {
+      writes.push_back({offset, std::vector<uint8_t>(data, data + size)});
+    };
+    if (FsuipcLock == nullptr) InitSimulatorLink();
+  }
+
+  void TearDown() override {
+    FSUIPCClose();
+    IpcClose();
+    SimConnected = false;
+    TabKeySlot = 0;
+    SetIpcTransport(nullptr);
+    IpcTiming = IpcTimingRecord{};
+    Settings = SettingsRecord{};
+  }
+
+  void SetVersions(uint32_t server_version, uint32_t simulator) {
+    PutU32At(0x3304, server_version);
+    PutU32At(0x3308, simulator);
+  }
+
+  // Opens the link as the main loop does.
+  void Connect() { ASSERT_EQ(FSUIPCConnect(), 0u); }
+
+  void PutU32At(uint32_t offset, uint32_t value) {
+    uint8_t bytes[4];
+    PutU32(bytes, value);
+    server.space.Write(offset, bytes, 4);
+  }
+  void PutU16At(uint32_t offset, uint16_t value) {
+    uint8_t bytes[2];
+    PutU16(bytes, value);
+    server.space.Write(offset, bytes, 2);
+  }
+  void PutBytes(uint32_t offset, const std::vector<uint8_t>& bytes) {
+    server.space.Write(offset, bytes.data(), static_cast<uint32_t>(bytes.size()));
+  }
+  uint8_t ByteAt(uint32_t offset) {
+    uint8_t value = 0;
+    server.space.Read(offset, &value, 1);
+    return value;
+  }
+
+  struct Write {
+    uint32_t offset;
+    std::vector<uint8_t> bytes;
+  };
+  // Writes the node made, without the handshake's.
+  std::vector<Write> NodeWrites() const {
+    std::vector<Write> made;
+    for (const Write& write : writes) {
+      if (write.offset != 0x330A) made.push_back(write);
+    }
+    return made;
+  }
+
+  InProcessTransport server;
+  std::vector<Write> writes;
+};

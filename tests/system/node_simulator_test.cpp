@@ -1,0 +1,58 @@
+// zemsim beside the stand-in simulator, as real processes on loopback.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "support/test_support.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class NodeWithSimulator : public testing::Test {
+ protected:
+  void SetUp() override { directory_ = MakeFreshDirectory("nodesim"); }
+  std::string In(const char* name) const { return (fs::path(directory_) / name).string(); }
+  void Configure(const StubSimulator& stub) {
+    WriteWholeFile(In("ZemSim.cfg"), "ipaddress 127.0.0.1\nsimserver " + stub.endpoint() + "\n");
+  }
+  std::string directory_;
+};
+
+TEST_F(NodeWithSimulator, ConnectsInstallsTheKeyReadsTheBlocksAndReconnects) {
+  StubSimulator stub(directory_);
+  ASSERT_TRUE(stub.ready());
+  uint16_t port = stub.port();
+  Configure(stub);
+  ScopedChild node({ProgramBeside("zemsim")}, directory_, In("console.txt"));
+  ASSERT_TRUE(WaitForFileText(In("console.txt"), "Connected to simulator\n", 10000)) << ReadTextFile(In("console.txt"));
+  // The TAB key goes into the first free slot.
+  EXPECT_TRUE(stub.WaitForOutput("write 0x3210 1: 09\nwrite 0x3211 1: 18\n", 5000)) << stub.Output();
+  // Polling reads every block without a failure.
+  platform::SleepMs(1500);
+  EXPECT_EQ(ReadTextFile(In("console.txt")).find("Simulator disconnected"), std::string::npos);
+
+  stub.Kill();
+  ASSERT_TRUE(WaitForFileText(In("console.txt"), "Simulator disconnected\n", 30000)) << ReadTextFile(In("console.txt"));
+  StubSimulator again(directory_, port);
+  ASSERT_TRUE(again.ready());
+  ASSERT_TRUE(WaitForFileText(In("console.txt"), "Simulator disconnected\nConnected to simulator\n", 15000))
+      << ReadTextFile(In("console.txt")) << ReadWholeFile(In("ZemSim.log")) << again.Output();
+  std::string console = ReadTextFile(In("console.txt"));
+  EXPECT_EQ(console.find("Simulator disconnected"), console.rfind("Simulator disconnected")) << console;
+}
+
+TEST_F(NodeWithSimulator, HotKeyPressReachesTheSimulatorSlotAndIsCleared) {
+  StubSimulator stub(directory_);
+  ASSERT_TRUE(stub.ready());
+  Configure(stub);
+  ScopedChild node({ProgramBeside("zemsim")}, directory_, In("console.txt"));
+  ASSERT_TRUE(WaitForFileText(In("console.txt"), "Connected to simulator\n", 10000));
+  ASSERT_TRUE(stub.WaitForOutput("write 0x3213 1: 00\n", 5000));
+  ASSERT_TRUE(stub.Command("press 2", "press 0x3210 2"));
+  // The next Block 3 read collects the press and clears it.
+  EXPECT_TRUE(stub.WaitForOutput("press 0x3210 2\nwrite 0x3213 1: 00\n", 5000)) << stub.Output();
+}
+
+}  // namespace
