@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 #include "process/text.h"
 
 namespace {
@@ -23,20 +21,5 @@ INSTANTIATE_TEST_SUITE_P(Table, LeadingDecimalCases,
                                          DecimalCase{"- 5", 0}, DecimalCase{"2147483648", 2147483647},
                                          DecimalCase{"-2147483648", -2147483647 - 1},
                                          DecimalCase{"-99999999999", -2147483647 - 1}));
-
-TEST(CopyText, CutsAtCapacityAndAlwaysTerminates) {
-  char field[6];
-  std::memset(field, 'z', sizeof field);
-  CopyText(field, "abcdefgh");
-  EXPECT_STREQ(field, "abcde");
-  CopyText(field, "ab");
-  EXPECT_STREQ(field, "ab");
-}
-
-TEST(LowerCase, TouchesOnlyAToZ) {
-  char text[] = "AZaz09@[`{\xC4";
-  LowerCase(text);
-  EXPECT_STREQ(text, "azaz09@[`{\xC4");
-}
 
 }  // namespace
