@@ -12,6 +12,7 @@
 #include "simlink/hot_keys.h"
 #include "simlink/sim_connection.h"
 #include "simlink/sim_poll.h"
+#include "vardb/var_table.h"
 
 namespace {
 
@@ -46,6 +47,7 @@ void StartUp(int argc, char** argv) {
   Print("\n");
 
   InitSimulatorLink();
+  InitDB();
 
   StartThread(SimPollThread);
   StartThread(ConsoleLoop);

@@ -1,0 +1,309 @@
+#include "vardb/change_var.h"
+
+#include <cmath>
+
+#include "net/msg_header.h"
+#include "net/syslog.h"
+#include "process/bytes.h"
+#include "process/log.h"
+#include "process/print.h"
+#include "process/settings.h"
+#include "process/text.h"
+#include "simlink/blocks.h"
+#include "simlink/sim_connection.h"
+#include "traffic/traffic_state.h"
+#include "vardb/conversions.h"
+
+namespace {
+
+// ---- Writes ------------------------------------------------------------------
+
+void Write1(uint32_t offset, uint8_t value) { FSUIPCWrite(offset, 1, &value); }
+
+void Write2(uint32_t offset, uint32_t value) {
+  uint8_t bytes[2];
+  PutU16(bytes, static_cast<uint16_t>(value));
+  FSUIPCWrite(offset, 2, bytes);
+}
+
+void Write4(uint32_t offset, uint32_t value) {
+  uint8_t bytes[4];
+  PutU32(bytes, value);
+  FSUIPCWrite(offset, 4, bytes);
+}
+
+// Last values the polling loop read, as the knob steps start from them.
+uint16_t Block2Word(size_t field) { return GetU16(Block2.data() + field); }
+int16_t Block3Short(size_t field) { return GetI16(Block3.data() + field); }
+int32_t Block3Long(size_t field) { return GetI32(Block3.data() + field); }
+
+// Knob step codes: 1 adds the small step, 2 the large, 3 and 4 subtract them.
+double Stepped(double start, int32_t code, double small, double large) {
+  switch (code) {
+    case 1:
+      return start + small;
+    case 2:
+      return start + large;
+    case 3:
+      return start - small;
+    case 4:
+      return start - large;
+    default:
+      return start;
+  }
+}
+
+// One correction into 0..360 (360 itself stays).
+double Wrapped(double degrees) {
+  if (degrees < 0) return degrees + 360.0;
+  if (degrees > 360.0) return degrees - 360.0;
+  return degrees;
+}
+
+constexpr double FEET_TO_ALTITUDE_UNITS = 65536.0 * 0.3048;
+constexpr double DEGREES_TO_HEADING_UNITS = 65536.0 / 360.0;
+
+// ---- The integer form's dispatch table ------------------------------------------
+
+struct IntChange;
+using IntEffect = void (*)(const IntChange& row, int32_t value);
+
+struct IntChange {
+  int32_t fsxIndex;
+  IntEffect effect;
+  uint16_t offset;  // the simulator offset the effect writes (or the block field it steps)
+  int32_t param;    // a constant, a step, or a receiver
+};
+
+void WriteValue2(const IntChange& row, int32_t value) { Write2(row.offset, static_cast<uint32_t>(value)); }
+void WriteValue4(const IntChange& row, int32_t value) { Write4(row.offset, static_cast<uint32_t>(value)); }
+void WriteFlag4(const IntChange& row, int32_t value) { Write4(row.offset, value != 0 ? 1 : 0); }
+void WriteConstantByte(const IntChange& row, int32_t) { Write1(row.offset, static_cast<uint8_t>(row.param)); }
+void WriteNothing(const IntChange&, int32_t) {}
+
+void WriteSwitch16383(const IntChange& row, int32_t value) { Write4(row.offset, value == 0 ? 0 : 0x3FFF); }
+
+void WriteNonZero4(const IntChange& row, int32_t value) {
+  if (value != 0) Write4(row.offset, static_cast<uint32_t>(value));
+}
+
+void AutoVerticalSpeed(const IntChange& row, int32_t value) {
+  if (Settings.debugIncoming) {
+    PrintFormat("ChangeVarDefault(1, FSX_AUTOVERTSPEED) - Value: %d  IntValue: %d\n", value, value);
+  }
+  Write2(row.offset, static_cast<uint32_t>(value));
+}
+
+// Read, change and write back; a failed read writes nothing.
+void ToggleBit2(const IntChange& row, int32_t value) {
+  uint8_t bytes[2] = {};
+  if (FSUIPCRead(row.offset, 2, bytes) != 1) return;
+  uint16_t word = GetU16(bytes);
+  word = value == 1 ? static_cast<uint16_t>(word | 0x0004) : static_cast<uint16_t>(word & ~0x0004);
+  Write2(row.offset, word);
+}
+
+void AdjustDouble(const IntChange& row, int32_t value) {
+  uint8_t bytes[8] = {};
+  if (FSUIPCRead(row.offset, 8, bytes) != 1) return;
+  double current = GetF64(bytes);
+  if (value == 1) current += 0.3048;
+  if (value == 2) current -= 0.3048;
+  PutF64(bytes, current);
+  FSUIPCWrite(row.offset, 8, bytes);
+}
+
+void AdjustShort(const IntChange& row, int32_t value) {
+  uint8_t bytes[2] = {};
+  if (FSUIPCRead(row.offset, 2, bytes) != 1) return;
+  int32_t current = GetI16(bytes);
+  if (value == 1) current += 5;
+  if (value == 2) current -= 5;
+  Write2(row.offset, static_cast<uint32_t>(current));
+}
+
+// Band steps of the radio in the Block 2 field of that offset.
+size_t Block2FieldOf(uint16_t offset) {
+  switch (offset) {
+    case 0x0350:
+      return Block2Field::Nav1;
+    case 0x0352:
+      return Block2Field::Nav2;
+    case 0x034E:
+      return Block2Field::Com1;
+    case 0x3118:
+      return Block2Field::Com2;
+    case 0x0C4E:
+      return Block2Field::Course1;
+    default:
+      return Block2Field::Course2;
+  }
+}
+
+void NavStep(const IntChange& row, int32_t) { StepNavFrequency(Block2Word(Block2FieldOf(row.offset)), row.param, row.offset); }
+void ComStep(const IntChange& row, int32_t) { StepComFrequency(Block2Word(Block2FieldOf(row.offset)), row.param, row.offset); }
+void NavFold(const IntChange& row, int32_t value) { StepNavFrequency(static_cast<uint16_t>(value), 0, row.offset); }
+void ComFold(const IntChange& row, int32_t value) { StepComFrequency(static_cast<uint16_t>(value), 0, row.offset); }
+
+void CourseStep(const IntChange& row, int32_t code) {
+  double course = Wrapped(Stepped(Block2Word(Block2FieldOf(row.offset)), code, 1, 10));
+  Write2(row.offset, TruncateToBits(course));
+}
+
+// The autopilot's altitude and heading are held in the simulator's units;
+// the steps are in feet and degrees.
+void AltitudeStep(const IntChange& row, int32_t code) {
+  double feet = Block3Long(Block3Field::Altitude) / FEET_TO_ALTITUDE_UNITS;
+  feet = Stepped(feet, code, 100, 1000);
+  if ((code == 3 || code == 4) && feet < 0) feet = 0;
+  Write4(row.offset, TruncateToBits(feet * 65536.0 * 0.3048));
+}
+
+void HeadingStep(const IntChange& row, int32_t code) {
+  double degrees = Block3Short(Block3Field::Heading) / DEGREES_TO_HEADING_UNITS;
+  degrees = Wrapped(Stepped(degrees, code, 1, 10));
+  Write2(row.offset, TruncateToBits(degrees * 65536.0 / 360.0));
+}
+
+void SpeedStep(const IntChange& row, int32_t code) {
+  double speed = Stepped(Block3Short(Block3Field::Speed), code, 1, 10);
+  if (speed < 0) speed = 0;
+  Write2(row.offset, TruncateToBits(speed));
+}
+
+void ApproachClear(const IntChange& row, int32_t value) {
+  if (value == 0) {
+    const uint8_t zeros[8] = {};
+    FSUIPCWrite(row.offset, 8, zeros);
+  } else {
+    Write4(row.offset, static_cast<uint32_t>(value));
+  }
+}
+
+void HeadingSet(const IntChange& row, int32_t value) { Write2(row.offset, TruncateToBits(value * 65536.0 / 360.0)); }
+
+void AltitudeSet(const IntChange& row, int32_t value) {
+  Write4(row.offset, TruncateToBits((value + 0.01) * 65536.0 * 0.3048));
+}
+
+void SpeedSet(const IntChange& row, int32_t value) {
+  double speed = value + 0.01;
+  if (speed < 0) speed = 0;
+  Write2(row.offset, TruncateToBits(speed));
+}
+
+void MirrorToFour(const IntChange&, int32_t value) {
+  for (uint32_t offset : {0x089A, 0x0932, 0x09CA, 0x0A62}) Write2(offset, static_cast<uint32_t>(value));
+}
+
+void AdfSet(const IntChange& row, int32_t value) { SetAdfFrequency(row.param, value); }
+void AdfStepUp(const IntChange& row, int32_t value) { StepAdfFrequency(row.param, value); }
+void AdfStepDown(const IntChange& row, int32_t value) {
+  StepAdfFrequency(row.param, static_cast<int32_t>(0u - static_cast<uint32_t>(value)));
+}
+
+void GroundGate(const IntChange&, int32_t value) { groundTrafficGate = value; }
+
+constexpr IntChange INT_CHANGES[] = {
+    {16, ToggleBit2, 0x0D0C, 0},
+    {20, AutoVerticalSpeed, 0x07F2, 0},
+    {21, WriteValue4, 0x07C8, 0},
+    {42, WriteSwitch16383, 0x0BE8, 0},
+    {52, WriteFlag4, 0x07DC, 0},
+    {53, WriteValue4, 0x07D0, 0},
+    {54, WriteValue4, 0x07D0, 0},
+    {69, WriteConstantByte, 0x3123, 2},
+    {70, WriteConstantByte, 0x3123, 1},
+    {71, NavStep, 0x0350, 100},
+    {72, NavStep, 0x0352, 100},
+    {73, NavStep, 0x0350, 5},
+    {74, NavStep, 0x0352, 5},
+    {75, NavStep, 0x0350, -100},
+    {76, NavStep, 0x0352, -100},
+    {77, NavStep, 0x0350, -5},
+    {78, NavStep, 0x0352, -5},
+    {79, WriteConstantByte, 0x3123, 8},
+    {80, WriteConstantByte, 0x3123, 4},
+    {81, ComStep, 0x034E, 100},
+    {82, ComStep, 0x3118, 100},
+    {83, ComStep, 0x034E, 5},
+    {84, ComStep, 0x3118, 5},
+    {85, ComStep, 0x034E, -100},
+    {86, ComStep, 0x3118, -100},
+    {87, ComStep, 0x034E, -5},
+    {88, ComStep, 0x3118, -5},
+    {89, WriteValue2, 0x0262, 0},
+    {94, WriteNothing, 0, 0},
+    {95, AdjustDouble, 0x3428, 0},
+    {96, AdjustShort, 0x0330, 0},
+    {97, CourseStep, 0x0C4E, 0},
+    {98, CourseStep, 0x0C5E, 0},
+    {99, AltitudeStep, 0x07D4, 0},
+    {100, HeadingStep, 0x07CC, 0},
+    {101, SpeedStep, 0x07E2, 0},
+    {102, ApproachClear, 0x07FC, 0},
+    {103, WriteValue4, 0x07C4, 0},
+    {108, NavFold, 0x311E, 0},
+    {109, NavFold, 0x3120, 0},
+    {110, ComFold, 0x311A, 0},
+    {111, ComFold, 0x311C, 0},
+    {112, WriteValue2, 0x0C4E, 0},
+    {113, WriteValue2, 0x0C5E, 0},
+    {116, HeadingSet, 0x07CC, 0},
+    {117, AltitudeSet, 0x07D4, 0},
+    {118, SpeedSet, 0x07E2, 0},
+    {162, WriteNothing, 0, 0},
+    {164, WriteFlag4, 0x2EE0, 0},
+    {165, WriteValue4, 0x07BC, 0},
+    {166, WriteValue2, 0x0350, 0},
+    {167, WriteValue2, 0x0352, 0},
+    {175, MirrorToFour, 0, 0},
+    {176, AdfSet, 0, 1},
+    {177, AdfSet, 0, 2},
+    {180, AdfStepUp, 0, 1},
+    {181, AdfStepUp, 0, 2},
+    {182, AdfStepDown, 0, 1},
+    {183, AdfStepDown, 0, 2},
+    {184, WriteValue4, 0x0810, 0},
+    {212, WriteNonZero4, 0x07BC, 0},
+    {216, GroundGate, 0, 0},
+};
+
+const IntChange* FindIntChange(int32_t fsxIndex) {
+  for (const IntChange& row : INT_CHANGES) {
+    if (row.fsxIndex == fsxIndex) return &row;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+bool ChangeVar(int32_t fsxIndex, int32_t value) {
+  if (const IntChange* row = FindIntChange(fsxIndex)) {
+    row->effect(*row, value);
+    return true;
+  }
+  char text[200];
+  FormatText(text, sizeof text, "A: bool/int Unknown index: %d", fsxIndex);
+  SendSysLog(NodeId, 2, text);
+  char line[202];
+  FormatText(line, sizeof line, "%s\n", text);
+  Print(line);
+  Log(line);
+  if (Settings.debugIncoming) SysLog(text);
+  return false;
+}
+
+bool ChangeVar(int32_t fsxIndex, double value) {
+  if (!SimConnected) return true;
+  if (fsxIndex == 20) {
+    Write2(0x07F2, TruncateToBits(value));
+    return true;
+  }
+  if (fsxIndex == 114) {
+    Write2(0x0330, TruncateToBits(value * 0.001845625));
+    return true;
+  }
+  PrintFormat("ChangeVar(A: double) - Unknown Index: %d  Val: %f\n", fsxIndex, value);
+  return false;
+}

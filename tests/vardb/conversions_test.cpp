@@ -1,0 +1,62 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "vardb/conversions.h"
+
+namespace {
+
+TEST(Bcd, DigitsBothWays) {
+  EXPECT_EQ(IntToBcd4(3695), 0x3695);
+  EXPECT_EQ(BcdToInt(0x3695), 3695);
+  EXPECT_EQ(IntToBcd4(12345), 0x2345);
+  EXPECT_EQ(IntToBcd5(12345), 0x12345u);
+  EXPECT_EQ(IntToBcd5Shifted(3445), 0x03445000u);
+  EXPECT_EQ(BcdToInt(0x00A0), 100) << "a nibble above 9 counts at face value";
+  EXPECT_EQ(AdfToTenths(0x0234, 0x0105), 12345);
+}
+
+struct BandCase {
+  bool com;
+  uint16_t word;
+  int32_t step;
+  uint16_t result;
+};
+
+class BandSteps : public testing::TestWithParam<BandCase> {};
+
+TEST_P(BandSteps, WrapWithinTheirBand) {
+  uint16_t result = 0;
+  bool stepped = GetParam().com ? ComBandStep(GetParam().word, GetParam().step, result)
+                                : NavBandStep(GetParam().word, GetParam().step, result);
+  ASSERT_TRUE(stepped);
+  EXPECT_EQ(result, GetParam().result) << std::hex << GetParam().word << " by " << std::dec << GetParam().step;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, BandSteps,
+    testing::Values(BandCase{true, 0x3695, 5, 0x1800}, BandCase{true, 0x1800, -5, 0x3695},
+                    BandCase{true, 0x2345, 0, 0x2345}, BandCase{true, 0x3700, 0, 0x1800},
+                    BandCase{true, 0x3650, 100, 0x1850}, BandCase{false, 0x1795, 5, 0x0805},
+                    BandCase{false, 0x0800, -5, 0x1790}, BandCase{false, 0x1000, 100, 0x1100},
+                    BandCase{false, 0x0850, -100, 0x1745}));
+
+TEST(BandSteps, NoFrequencyYetIsNotStepped) {
+  uint16_t result = 0xBEEF;
+  EXPECT_FALSE(ComBandStep(0x0000, -5, result));
+  EXPECT_FALSE(NavBandStep(0x0099, 5, result));
+  EXPECT_EQ(result, 0xBEEF);
+}
+
+TEST(Truncation, TowardZeroKeepingTheLow32Bits) {
+  EXPECT_EQ(TruncateToBits(250.99), 250u);
+  EXPECT_EQ(TruncateToBits(-2.99), 0xFFFFFFFEu);
+  EXPECT_EQ(TruncateToBits(65536.0), 65536u);
+  EXPECT_EQ(TruncateToBits(4294967296.0 + 7.5), 7u);
+  EXPECT_EQ(TruncateToBits(std::numeric_limits<double>::quiet_NaN()), 0u);
+  EXPECT_EQ(TruncateToBits(-std::numeric_limits<double>::infinity()), 0u);
+  EXPECT_EQ(TruncateToBits(1e300), static_cast<uint32_t>(std::fmod(1e300, 4294967296.0)));
+}
+
+}  // namespace
