@@ -3,7 +3,8 @@
 // file, the flight plan): an open file in the node, a string in tests.
 
 #include <cstdio>
-#include <string_view>
+#include <string>
+#include <utility>
 
 class CharSource {
  public:
@@ -23,13 +24,13 @@ class FileCharSource final : public CharSource {
 
 class StringCharSource final : public CharSource {
  public:
-  explicit StringCharSource(std::string_view text) : text_(text) {}
+  explicit StringCharSource(std::string text) : text_(std::move(text)) {}
   int Next() override {
     if (position_ >= text_.size()) return -1;
     return static_cast<unsigned char>(text_[position_++]);
   }
 
  private:
-  std::string_view text_;
+  std::string text_;
   size_t position_ = 0;
 };

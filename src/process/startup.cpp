@@ -3,6 +3,7 @@
 #include <thread>
 
 #include "platform/platform.h"
+#include "flightplan/flight_plan.h"
 #include "process/console.h"
 #include "process/log.h"
 #include "process/print.h"
@@ -12,12 +13,11 @@
 #include "simlink/hot_keys.h"
 #include "simlink/sim_connection.h"
 #include "simlink/sim_poll.h"
+#include "traffic/traffic.h"
 #include "vardb/var_table.h"
 
 namespace {
 
-// Size of the flight-plan record, shown at start.
-constexpr int FLIGHT_PLAN_BLOCK_SIZE = 1016;
 
 void StartThread(void (*body)()) { std::thread(body).detach(); }
 
@@ -38,18 +38,21 @@ void StartUp(int argc, char** argv) {
     platform::SleepMs(3000);
   }
 
+  InitTraffic();
+
   if (!ReadConfig()) platform::ShowBlockingNotice("Config file not found. Using Defaults.", "Note");
 
   PrintFormat(" Block 1: %d\n", static_cast<int>(BLOCK_1_SIZE));
   PrintFormat(" Block 2: %d\n", static_cast<int>(BLOCK_2_SIZE));
   PrintFormat(" Block 3: %d\n", static_cast<int>(BLOCK_3_SIZE));
-  PrintFormat("FP Block: %d\n", FLIGHT_PLAN_BLOCK_SIZE);
+  PrintFormat("FP Block: %d\n", static_cast<int>(sizeof(FlightPlanBlockRecord)));
   Print("\n");
 
   InitSimulatorLink();
   InitDB();
 
   StartThread(SimPollThread);
+  StartThread(TrafficLoop);
   StartThread(ConsoleLoop);
 }
 

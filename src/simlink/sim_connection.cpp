@@ -18,8 +18,7 @@ void InitSimulatorLink() {
   FSUIPCClose();
   SimConnected = false;
   ResetBlocks();
-  // The traffic staging records are cleared by the traffic subsystem's own
-  // start-up once it joins the node.
+  // The traffic staging records start empty (InitTraffic, step 5).
 }
 
 uint32_t FSUIPCConnect() {

@@ -1,5 +1,6 @@
 #include "simlink/sim_poll.h"
 
+#include "flightplan/flight_plan.h"
 #include "net/msg_header.h"
 #include "net/syslog.h"
 #include "platform/platform.h"
@@ -54,6 +55,7 @@ void SimPollStep(uint32_t step) {
     platform::SleepMs(static_cast<uint32_t>(Settings.udpinterval > 0 ? Settings.udpinterval : 0));
     if (showFlaps) PrintFlapsLine();
     SimPollStep(step);
+    CheckFlightPlan();
     if (++step > 2) {
       platform::SleepMs(static_cast<uint32_t>(Settings.udpwait > 0 ? Settings.udpwait : 0));
       step = 0;

@@ -1,0 +1,112 @@
+#include "flightplan/flight_plan.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "flightplan/waypoint_parser.h"
+#include "flightplan/xml_scanner.h"
+#include "platform/platform.h"
+#include "process/log.h"
+#include "process/print.h"
+#include "process/text.h"
+#include "simlink/blocks.h"
+
+FlightPlanBlockRecord FlightPlanBlock{};
+FlightPlanWatchRecord FlightPlanWatch;
+
+namespace {
+constexpr size_t TAG_BUFFER = 80;
+}
+
+uint16_t WaypointTypeCode(const char* value) {
+  struct TypeName {
+    const char* name;
+    uint16_t code;
+  };
+  static constexpr TypeName TYPES[] = {{"airport", WAYPOINT_AIRPORT}, {"intersection", WAYPOINT_FIX},
+                                       {"user", WAYPOINT_FIX},        {"vor", WAYPOINT_NAVAID},
+                                       {"ndb", WAYPOINT_NAVAID}};
+  for (const TypeName& type : TYPES) {
+    if (std::strcmp(value, type.name) == 0) return type.code;
+  }
+  return WAYPOINT_OTHER;
+}
+
+int32_t ImportFlightPlan(CharSource& file) {
+  char tag[TAG_BUFFER];
+  int32_t last = -1;  // index of the last waypoint read
+  for (;;) {
+    if (!GetXMLId(file, tag, TAG_BUFFER)) break;
+    // The tests run one after the other on the same buffer, which a value
+    // read overwrites.
+    if (std::strcmp(tag, "Title") == 0) {
+      if (!GetXMLValue(file, tag)) {
+        Log("GetXMLValue() returned error trying to get Title\n");
+        return 0;
+      }
+      CopyText(FlightPlanBlock.Title, tag);
+    }
+    if (std::strcmp(tag, "ATCWaypointType") == 0) {
+      if (!GetXMLValue(file, tag)) {
+        Log("GetXMLValue() returned error trying to get ATCWaypointType\n");
+        return 0;
+      }
+      LowerCase(tag);
+      // Only a waypoint that has an entry takes a type.
+      if (last >= 0 && last < MAX_FP_POINTS) FlightPlanBlock.Waypoints[last].WaypointType = WaypointTypeCode(tag);
+    }
+    if (std::strcmp(tag, "CruisingAlt") == 0) {
+      if (!GetXMLValue(file, tag)) {
+        Log("GetXMLValue() returned error trying to get Altitude\n");
+        return 0;
+      }
+      FlightPlanBlock.CruiseAlt = LeadingDecimal(tag);
+    } else if (std::strncmp(tag, "ATCWaypoint", 11) == 0) {
+      if (!ParseWaypoint(file, last, tag + 11)) {
+        LogFormat("ImportFlightPlan() - ParseWaypoint() - returned error: %s\n", tag);
+      }
+      ++last;
+    }
+  }
+  // Waypoints past the thirtieth are refused; the plan keeps the first 30.
+  return last + 1 < MAX_FP_POINTS ? last + 1 : MAX_FP_POINTS;
+}
+
+void CheckFlightPlan() {
+  if (FlightPlanPath[0] == '\0') {
+    FlightPlanWatch.FlightPlanLoaded = false;
+    return;
+  }
+  char path[FLIGHT_PLAN_PATH_SIZE];
+  CopyText(path, FlightPlanPath.data());
+  uint64_t writeTime = 0;
+  if (!platform::FileLastWriteTime(path, writeTime)) return;
+  int64_t now = platform::CalendarSeconds();
+  if (writeTime == FlightPlanWatch.PlanFileTime) {
+    if (now > FlightPlanWatch.PlanStampTime + PLAN_REFRESH_SECONDS) {
+      FlightPlanBlock.PlanSerial = FlightPlanWatch.PlanSerialCounter;
+      FlightPlanWatch.PlanStampTime = now;
+    }
+    return;
+  }
+  // Noted before the import: a file that fails is tried again only when it
+  // is written again.
+  FlightPlanWatch.PlanFileTime = writeTime;
+  std::FILE* file = std::fopen(path, "r");
+  if (file == nullptr) {
+    PrintFormat("Can't open: %s\n", path);
+    FlightPlanWatch.FlightPlanLoaded = false;
+    return;
+  }
+  FileCharSource source(file);
+  int32_t count = ImportFlightPlan(source);
+  if (count != 0) {
+    FlightPlanBlock.PlanSerial = ++FlightPlanWatch.PlanSerialCounter;
+    FlightPlanBlock.WaypointCount = static_cast<uint32_t>(count);
+    CopyText(FlightPlanWatch.LoadedPlanPath, path);
+    FlightPlanWatch.FlightPlanLoaded = true;
+    FlightPlanWatch.PlanStampTime = now;
+    LogFormat("CheckFlightPlan() - Flight plan \"%s\" loaded: %d waypoints\n", FlightPlanBlock.Title, count);
+  }
+  std::fclose(file);
+}

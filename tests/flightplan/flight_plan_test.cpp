@@ -1,0 +1,277 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "flightplan/flight_plan.h"
+#include "flightplan/waypoint_parser.h"
+#include "flightplan/xml_scanner.h"
+#include "process/text.h"
+#include "simlink/blocks.h"
+#include "support/test_support.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class FlightPlans : public testing::Test {
+ protected:
+  void SetUp() override {
+    FlightPlanBlock = FlightPlanBlockRecord{};
+    FlightPlanWatch = FlightPlanWatchRecord{};
+    FlightPlanPath.fill('\0');
+  }
+  void TearDown() override { SetUp(); }
+  static int32_t Import(const std::string& text) {
+    StringCharSource source(text);
+    return ImportFlightPlan(source);
+  }
+};
+
+std::string Waypoint(const std::string& id, const std::string& type, const std::string& position) {
+  return "<ATCWaypoint id=\"" + id + "\">\n<ATCWaypointType>" + type + "</ATCWaypointType>\n<WorldPosition>" +
+         position + "</WorldPosition>\n</ATCWaypoint>\n";
+}
+
+const std::string kSeattle = "N47\xC2\xB0 26' 56.00\",W122\xC2\xB0 18' 34.00\",+000432.00";
+
+struct PositionCase {
+  const char* name;
+  std::string text;
+  bool stored;
+  double latitude;
+  double longitude;
+};
+
+void PrintTo(const PositionCase& c, std::ostream* out) { *out << c.name; }
+
+class Positions : public FlightPlans, public testing::WithParamInterface<PositionCase> {};
+
+TEST_P(Positions, AreParsedIntoDecimalDegrees) {
+  EXPECT_EQ(ParseWorldPosition(3, GetParam().text.c_str()), GetParam().stored);
+  if (!GetParam().stored) return;
+  const FlightPlanWaypoint& waypoint = FlightPlanBlock.Waypoints[3];
+  EXPECT_NEAR(waypoint.Latitude, GetParam().latitude, 1e-9);
+  EXPECT_NEAR(waypoint.Longitude, GetParam().longitude, 1e-9);
+  EXPECT_EQ(std::signbit(waypoint.Latitude), std::signbit(GetParam().latitude));
+  EXPECT_EQ(std::signbit(waypoint.Longitude), std::signbit(GetParam().longitude));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, Positions,
+    testing::Values(
+        PositionCase{"NorthWest", kSeattle, true, 47 + 26 / 60.0 + 56 / 3600.0, -(122 + 18 / 60.0 + 34 / 3600.0)},
+        PositionCase{"SouthOfZeroIsMinusZero", "S0\xC2\xB0 0' 0.00\",E0\xC2\xB0 0' 0.00\",+000000.00", true, -0.0, 0.0},
+        PositionCase{"LowerCaseNorthIsRefused", "n47\xC2\xB0 26' 56.00\",W122\xC2\xB0 18' 34.00\",+0", false, 0, 0},
+        PositionCase{"UnknownHemisphere", "N47\xC2\xB0 26' 56.00\",X122\xC2\xB0 18' 34.00\",+0", false, 0, 0},
+        PositionCase{"NoLatitude", "N47", false, 0, 0},
+        PositionCase{"EndsAfterTheSeconds", "N47 26 56.00\"", false, 0, 0},
+        PositionCase{"IncompleteLongitude", "N47 26 56.00\",E12 30", false, 0, 0}),
+    [](const testing::TestParamInfo<PositionCase>& param) { return std::string(param.param.name); });
+
+TEST(Dms, StopsJustAfterTheSecondsAndCutsLongNumbers) {
+  double value = 0;
+  const char* text = "12 30 36.0\"rest";
+  const char* after = ParseDms(text, value);
+  ASSERT_NE(after, nullptr);
+  EXPECT_EQ(*after, '"');
+  EXPECT_NEAR(value, 12.51, 1e-12);
+  std::string longDigits = std::string(500, '1') + " 0 0.0\"";
+  EXPECT_NE(ParseDms(longDigits.c_str(), value), nullptr);
+}
+
+TEST_F(FlightPlans, IdentifierBlanksBecomeDashesAndAreCutAtNine) {
+  StringCharSource rest("<WorldPosition>" + kSeattle + "</WorldPosition></ATCWaypoint>");
+  EXPECT_TRUE(ParseWaypoint(rest, -1, " id=\"ALPHA BRAVO\""));
+  EXPECT_STREQ(FlightPlanBlock.Waypoints[0].Ident, "ALPHA-BRA");
+}
+
+TEST_F(FlightPlans, WaypointTagsWithoutAProperIdAreRefused) {
+  for (const char* text : {" name=\"X\"", " id=", " id=\"OPEN"}) {
+    StringCharSource rest("");
+    EXPECT_FALSE(ParseWaypoint(rest, -1, text)) << text;
+  }
+}
+
+TEST(XmlScanner, TagOf79CharactersFitsEightyDoesNot) {
+  char buffer[80];
+  std::string tag79(79, 'a');
+  StringCharSource fits("text <" + tag79 + "> more");
+  ASSERT_TRUE(GetXMLId(fits, buffer, 80));
+  EXPECT_EQ(std::string(buffer), tag79);
+
+  LogTail log;
+  StringCharSource tooLong("<" + std::string(80, 'b') + ">");
+  EXPECT_FALSE(GetXMLId(tooLong, buffer, 80));
+  EXPECT_EQ(log.Count("GetXMLId() - Buffer limit exceeded: 80"), 1);
+}
+
+TEST(XmlScanner, EndOfFileInsideATagIsLoggedBetweenTagsIsNot) {
+  char buffer[80];
+  LogTail log;
+  StringCharSource between("<a>value");
+  ASSERT_TRUE(GetXMLId(between, buffer, 80));
+  EXPECT_FALSE(GetXMLId(between, buffer, 80));
+  EXPECT_EQ(log.Added(), "");
+  StringCharSource inside("<Tit");
+  EXPECT_FALSE(GetXMLId(inside, buffer, 80));
+  EXPECT_EQ(log.Count("GetXMLId(2) - Input EOF encountered"), 1);
+}
+
+TEST(XmlScanner, ZeroBytesAreDroppedAndLongValuesCut) {
+  char buffer[80];
+  StringCharSource source(std::string("<Ti\0tle>ab\0c", 12) + std::string(5000, 'v') + "</Title>");
+  ASSERT_TRUE(GetXMLId(source, buffer, 80));
+  EXPECT_STREQ(buffer, "Title");
+  ASSERT_TRUE(GetXMLValue(source, buffer));
+  EXPECT_EQ(std::string(buffer), "abc" + std::string(76, 'v'));
+  EXPECT_FALSE(GetXMLId(source, buffer, 80)) << "the value's < was consumed: its closing tag is passed over";
+}
+
+TEST_F(FlightPlans, TitleAltitudeTypesAndWaypoints) {
+  std::string plan = "<?xml version=\"1.0\"?><Title>" + std::string(45, 'T') +
+                     "</Title><CruisingAlt>FL350</CruisingAlt>"
+                     "<ATCWaypointType>VOR</ATCWaypointType>" +  // before any waypoint: passed over
+                     Waypoint("A", "AiRpOrT", kSeattle) + Waypoint("B", "VOR", kSeattle) +
+                     Waypoint("C", "Waypoint", kSeattle);
+  EXPECT_EQ(Import(plan), 3);
+  EXPECT_EQ(std::string(FlightPlanBlock.Title), std::string(39, 'T'));
+  EXPECT_EQ(FlightPlanBlock.CruiseAlt, 0.0);
+  EXPECT_EQ(FlightPlanBlock.Waypoints[0].WaypointType, WAYPOINT_AIRPORT);
+  EXPECT_EQ(FlightPlanBlock.Waypoints[1].WaypointType, WAYPOINT_NAVAID);
+  EXPECT_EQ(FlightPlanBlock.Waypoints[2].WaypointType, WAYPOINT_OTHER);
+  EXPECT_STREQ(FlightPlanBlock.Waypoints[2].Ident, "C");
+}
+
+TEST_F(FlightPlans, ThirtyOneWaypointsKeepTheFirstThirty) {
+  std::string plan = "<Title>Long</Title><CruisingAlt>12000</CruisingAlt>";
+  for (int i = 0; i < 31; ++i) plan += Waypoint("W" + std::to_string(i), "User", kSeattle);
+  LogTail log;
+  EXPECT_EQ(Import(plan), 30);
+  EXPECT_EQ(FlightPlanBlock.CruiseAlt, 12000.0);
+  EXPECT_STREQ(FlightPlanBlock.Waypoints[29].Ident, "W29");
+  EXPECT_EQ(log.Count("Maximum of 30 points exceeded. "), 1);
+  EXPECT_STREQ(FlightPlanBlock.Title, "Long") << "nothing past the entries was touched";
+}
+
+TEST_F(FlightPlans, ValuesMissingAtTheEndFailTheImport) {
+  LogTail log;
+  EXPECT_EQ(Import("<Title>never closed"), 0);
+  EXPECT_EQ(Import("<CruisingAlt>"), 0);
+  EXPECT_EQ(log.Count("GetXMLValue() returned error trying to get Title"), 1);
+  EXPECT_EQ(log.Count("GetXMLValue() returned error trying to get Altitude"), 1);
+  EXPECT_EQ(Import("<Title>No waypoints</Title>"), 0);
+}
+
+TEST_F(FlightPlans, HostileFilesImportOrRefuseWithinTheirBuffers) {
+  std::string binary;
+  for (int i = 0; i < 4096; ++i) binary += static_cast<char>((i * 37 + 11) % 256);
+  const std::string cases[] = {
+      "<Title>x</Title><ATCWaypoint id=\"A\"" + std::string(100000, 'x'),
+      "<Title>" + std::string(100000, 'v') + "</Title>" + Waypoint("A", "User", kSeattle),
+      binary,
+      "<ATCWaypoint id=\"" + std::string(70, 'I') + "\">" + "<WorldPosition>" + std::string(100000, '9') +
+          "</WorldPosition>",
+      "<ATCWaypoint\"><ATCWaypoint id=\"\"><WorldPosition>N</WorldPosition>",
+  };
+  for (const std::string& text : cases) {
+    int32_t count = Import(text);
+    EXPECT_GE(count, 0);
+    EXPECT_LE(count, MAX_FP_POINTS);
+    EXPECT_LT(std::strlen(FlightPlanBlock.Title), sizeof FlightPlanBlock.Title);
+  }
+}
+
+struct SamplePlan {
+  const char* file;
+  const char* title;
+  double cruise;
+  uint32_t waypoints;
+  const char* firstIdent;
+  double firstLatitude;
+  double firstLongitude;
+  const char* lastIdent;
+};
+
+void PrintTo(const SamplePlan& plan, std::ostream* out) { *out << plan.file; }
+
+class SamplePlans : public FlightPlans, public testing::WithParamInterface<SamplePlan> {};
+
+TEST_P(SamplePlans, ImportWithTheirTitlesAltitudesAndEveryWaypoint) {
+  fs::path file = fs::path(TestProgramPath()).parent_path() / "flightplans" / GetParam().file;
+  ASSERT_TRUE(fs::exists(file)) << file;
+  CopyText(FlightPlanPath.data(), FlightPlanPath.size(), file.string());
+  LogTail log;
+  CheckFlightPlan();
+  EXPECT_TRUE(FlightPlanWatch.FlightPlanLoaded);
+  EXPECT_STREQ(FlightPlanBlock.Title, GetParam().title);
+  EXPECT_EQ(FlightPlanBlock.CruiseAlt, GetParam().cruise);
+  EXPECT_EQ(FlightPlanBlock.WaypointCount, GetParam().waypoints);
+  EXPECT_STREQ(FlightPlanBlock.Waypoints[0].Ident, GetParam().firstIdent);
+  EXPECT_NEAR(FlightPlanBlock.Waypoints[0].Latitude, GetParam().firstLatitude, 1e-9);
+  EXPECT_NEAR(FlightPlanBlock.Waypoints[0].Longitude, GetParam().firstLongitude, 1e-9);
+  EXPECT_STREQ(FlightPlanBlock.Waypoints[GetParam().waypoints - 1].Ident, GetParam().lastIdent);
+  EXPECT_EQ(log.Count("waypoints"), 1) << "the import names the plan in the log";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Shipped, SamplePlans,
+    testing::Values(SamplePlan{"KSEA-KPDX.pln", "KSEA to KPDX", 16000, 6, "KSEA", 47 + 26 / 60.0 + 56 / 3600.0,
+                               -(122 + 18 / 60.0 + 34 / 3600.0), "KPDX"},
+                    SamplePlan{"EGLL-LFPG.pln", "EGLL to LFPG", 28000, 8, "EGLL", 51 + 28 / 60.0 + 39 / 3600.0,
+                               -(27 / 60.0 + 41 / 3600.0), "LFPG"},
+                    SamplePlan{"YSSY-NZAA.pln", "Sydney Kingsford Smith to Auckland acro", 37000, 4, "YSSY",
+                               -(33 + 56 / 60.0 + 46 / 3600.0), 151 + 10 / 60.0 + 38 / 3600.0, "NZAA"}));
+
+TEST_F(FlightPlans, SampleWithBlanksInAnIdentAndSouthernPositions) {
+  fs::path file = fs::path(TestProgramPath()).parent_path() / "flightplans" / "EGLL-LFPG.pln";
+  CopyText(FlightPlanPath.data(), FlightPlanPath.size(), file.string());
+  CheckFlightPlan();
+  EXPECT_STREQ(FlightPlanBlock.Waypoints[5].Ident, "TOP-OF-DE");
+  EXPECT_EQ(FlightPlanBlock.Waypoints[5].WaypointType, WAYPOINT_FIX);
+  EXPECT_NEAR(FlightPlanBlock.Waypoints[6].Longitude, 2 + 25 / 60.0 + 4.75 / 3600.0, 1e-9);
+}
+
+TEST_F(FlightPlans, FileIsImportedAgainOnlyWhenWrittenAgain) {
+  std::string directory = MakeFreshDirectory("watch");
+  std::string path = (fs::path(directory) / "plan.pln").string();
+  std::string plan = "<Title>Watched</Title>" + Waypoint("A", "User", kSeattle);
+  WriteWholeFile(path, plan);
+  CopyText(FlightPlanPath.data(), FlightPlanPath.size(), path);
+
+  CheckFlightPlan();
+  EXPECT_EQ(FlightPlanBlock.PlanSerial, 1u);
+  FlightPlanBlock.Title[0] = 'X';  // a second import would bring back the W
+  CheckFlightPlan();
+  CheckFlightPlan();
+  EXPECT_EQ(FlightPlanBlock.Title[0], 'X') << "an unchanged file is read once";
+
+  WriteWholeFile(path, plan);  // same content, new write time
+  fs::last_write_time(path, fs::last_write_time(path) + std::chrono::seconds(2));
+  CheckFlightPlan();
+  EXPECT_EQ(FlightPlanBlock.Title[0], 'W');
+  EXPECT_EQ(FlightPlanBlock.PlanSerial, 2u);
+
+  // Unchanged: the serial is refreshed from the counter every ten seconds.
+  FlightPlanBlock.PlanSerial = 77;
+  CheckFlightPlan();
+  EXPECT_EQ(FlightPlanBlock.PlanSerial, 77u);
+  FlightPlanWatch.PlanStampTime -= PLAN_REFRESH_SECONDS + 1;
+  CheckFlightPlan();
+  EXPECT_EQ(FlightPlanBlock.PlanSerial, 2u);
+}
+
+TEST_F(FlightPlans, NoPathMeansNoPlanAndAMissingFileChangesNothing) {
+  FlightPlanWatch.FlightPlanLoaded = true;
+  CheckFlightPlan();
+  EXPECT_FALSE(FlightPlanWatch.FlightPlanLoaded);
+  CopyText(FlightPlanPath.data(), FlightPlanPath.size(), (fs::path(TestDirectory()) / "absent.pln").string());
+  FlightPlanWatch.FlightPlanLoaded = true;
+  CheckFlightPlan();
+  EXPECT_TRUE(FlightPlanWatch.FlightPlanLoaded);
+}
+
+}  // namespace
