@@ -137,6 +137,30 @@ IoStatus SendAll(SocketHandle socket, const uint8_t* data, size_t length, uint32
 IoStatus ReceiveAll(SocketHandle socket, uint8_t* data, size_t length, uint32_t timeoutMs);
 void CloseSocket(SocketHandle socket);
 
+// UDP over IPv4. Addresses are in host byte order.
+SocketHandle UdpOpen();
+bool UdpBind(SocketHandle socket, uint32_t address, uint16_t port);
+// SO_BROADCAST given as a 4-byte integer of the value.
+void SetBroadcast(SocketHandle socket, int32_t value);
+// Asks for a receive buffer of that many bytes (the system may give less).
+void SetReceiveBuffer(SocketHandle socket, int32_t bytes);
+// The bytes sent, or -1.
+int UdpSendTo(SocketHandle socket, const uint8_t* data, size_t length, uint32_t address, uint16_t port);
+// Blocks for one datagram: its length, or -1 on an error and also when the
+// datagram was longer than the buffer (never silently cut); the sender's
+// address and port when asked for.
+int UdpReceive(SocketHandle socket, uint8_t* buffer, size_t capacity, uint32_t* fromAddress = nullptr,
+               uint16_t* fromPort = nullptr);
+// Waits up to the time-out for a datagram to be ready to receive.
+bool UdpWaitReadable(SocketHandle socket, uint32_t timeoutMs);
+// False when the socket could not be closed.
+bool UdpClose(SocketHandle socket);
+
+// The host's name, and the IPv4 addresses of a host name in the order the
+// system lists them, with its official name.
+bool LocalHostName(std::string& name);
+bool HostAddresses(const char* hostName, std::string& officialName, std::vector<uint32_t>& addresses);
+
 // ---- Window messages and shared buffers (the simulator's own interface) --------
 // Real on Windows; elsewhere no server window ever exists.
 

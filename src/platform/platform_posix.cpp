@@ -445,6 +445,77 @@ void CloseSocket(SocketHandle socket) {
   if (socket != NO_SOCKET) ::close(Fd(socket));
 }
 
+SocketHandle UdpOpen() {
+  int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_UDP);
+  return fd < 0 ? NO_SOCKET : fd;
+}
+
+bool UdpBind(SocketHandle socket, uint32_t address, uint16_t port) {
+  sockaddr_in local = Ipv4(address, port);
+  return ::bind(Fd(socket), reinterpret_cast<sockaddr*>(&local), sizeof local) == 0;
+}
+
+void SetBroadcast(SocketHandle socket, int32_t value) {
+  setsockopt(Fd(socket), SOL_SOCKET, SO_BROADCAST, &value, sizeof value);
+}
+
+void SetReceiveBuffer(SocketHandle socket, int32_t bytes) {
+  setsockopt(Fd(socket), SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
+}
+
+int UdpSendTo(SocketHandle socket, const uint8_t* data, size_t length, uint32_t address, uint16_t port) {
+  sockaddr_in target = Ipv4(address, port);
+  ssize_t n = ::sendto(Fd(socket), data, length, MSG_NOSIGNAL, reinterpret_cast<sockaddr*>(&target), sizeof target);
+  return n < 0 ? -1 : static_cast<int>(n);
+}
+
+int UdpReceive(SocketHandle socket, uint8_t* buffer, size_t capacity, uint32_t* fromAddress, uint16_t* fromPort) {
+  for (;;) {
+    sockaddr_in from{};
+    socklen_t fromLength = sizeof from;
+    // MSG_TRUNC: the datagram's real length, so that an overlong one is seen.
+    ssize_t n = ::recvfrom(Fd(socket), buffer, capacity, MSG_TRUNC, reinterpret_cast<sockaddr*>(&from), &fromLength);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 || static_cast<size_t>(n) > capacity) return -1;
+    if (fromAddress != nullptr) *fromAddress = ntohl(from.sin_addr.s_addr);
+    if (fromPort != nullptr) *fromPort = ntohs(from.sin_port);
+    return static_cast<int>(n);
+  }
+}
+
+bool UdpWaitReadable(SocketHandle socket, uint32_t timeoutMs) {
+  return WaitReady(Fd(socket), POLLIN, Clock::now() + std::chrono::milliseconds(timeoutMs)) == IoStatus::Ok;
+}
+
+bool UdpClose(SocketHandle socket) { return ::close(Fd(socket)) == 0; }
+
+bool LocalHostName(std::string& name) {
+  char buffer[512];
+  if (gethostname(buffer, sizeof buffer) != 0) return false;
+  buffer[sizeof buffer - 1] = '\0';
+  name = buffer;
+  return true;
+}
+
+bool HostAddresses(const char* hostName, std::string& officialName, std::vector<uint32_t>& addresses) {
+  struct addrinfo hints {};
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_DGRAM;
+  hints.ai_flags = AI_CANONNAME;
+  struct addrinfo* found = nullptr;
+  if (getaddrinfo(hostName, nullptr, &hints, &found) != 0 || found == nullptr) return false;
+  officialName = found->ai_canonname != nullptr ? found->ai_canonname : hostName;
+  addresses.clear();
+  for (struct addrinfo* entry = found; entry != nullptr; entry = entry->ai_next) {
+    uint32_t address = ntohl(reinterpret_cast<sockaddr_in*>(entry->ai_addr)->sin_addr.s_addr);
+    bool seen = false;
+    for (uint32_t known : addresses) seen = seen || known == address;
+    if (!seen) addresses.push_back(address);
+  }
+  freeaddrinfo(found);
+  return true;
+}
+
 // ---- Window messages: none on POSIX ------------------------------------------------
 
 bool HasWindowMessaging() { return false; }

@@ -409,6 +409,71 @@ void CloseSocket(SocketHandle socket) {
   if (socket != NO_SOCKET) closesocket(Raw(socket));
 }
 
+SocketHandle UdpOpen() {
+  StartWinsock();
+  SOCKET socket = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+  return socket == INVALID_SOCKET ? NO_SOCKET : static_cast<SocketHandle>(socket);
+}
+
+bool UdpBind(SocketHandle socket, uint32_t address, uint16_t port) {
+  sockaddr_in local = Ipv4(address, port);
+  return ::bind(Raw(socket), reinterpret_cast<sockaddr*>(&local), sizeof local) == 0;
+}
+
+void SetBroadcast(SocketHandle socket, int32_t value) {
+  setsockopt(Raw(socket), SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&value), sizeof value);
+}
+
+void SetReceiveBuffer(SocketHandle socket, int32_t bytes) {
+  setsockopt(Raw(socket), SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&bytes), sizeof bytes);
+}
+
+int UdpSendTo(SocketHandle socket, const uint8_t* data, size_t length, uint32_t address, uint16_t port) {
+  sockaddr_in target = Ipv4(address, port);
+  int n = ::sendto(Raw(socket), reinterpret_cast<const char*>(data), static_cast<int>(length), 0,
+                   reinterpret_cast<sockaddr*>(&target), sizeof target);
+  return n == SOCKET_ERROR ? -1 : n;
+}
+
+int UdpReceive(SocketHandle socket, uint8_t* buffer, size_t capacity, uint32_t* fromAddress, uint16_t* fromPort) {
+  sockaddr_in from{};
+  int fromLength = sizeof from;
+  // An overlong datagram is an error here (WSAEMSGSIZE), never silently cut.
+  int n = ::recvfrom(Raw(socket), reinterpret_cast<char*>(buffer), static_cast<int>(capacity), 0,
+                     reinterpret_cast<sockaddr*>(&from), &fromLength);
+  if (n == SOCKET_ERROR) return -1;
+  if (fromAddress != nullptr) *fromAddress = ntohl(from.sin_addr.s_addr);
+  if (fromPort != nullptr) *fromPort = ntohs(from.sin_port);
+  return n;
+}
+
+bool UdpWaitReadable(SocketHandle socket, uint32_t timeoutMs) {
+  return WaitReady(Raw(socket), POLLRDNORM, Clock::now() + std::chrono::milliseconds(timeoutMs)) == IoStatus::Ok;
+}
+
+bool UdpClose(SocketHandle socket) { return closesocket(Raw(socket)) == 0; }
+
+bool LocalHostName(std::string& name) {
+  StartWinsock();
+  char buffer[512];
+  if (gethostname(buffer, sizeof buffer) != 0) return false;
+  buffer[sizeof buffer - 1] = '\0';
+  name = buffer;
+  return true;
+}
+
+bool HostAddresses(const char* hostName, std::string& officialName, std::vector<uint32_t>& addresses) {
+  StartWinsock();
+  hostent* entry = gethostbyname(hostName);
+  if (entry == nullptr || entry->h_addrtype != AF_INET) return false;
+  officialName = entry->h_name != nullptr ? entry->h_name : hostName;
+  addresses.clear();
+  for (char** address = entry->h_addr_list; *address != nullptr; ++address) {
+    addresses.push_back(ntohl(*reinterpret_cast<const uint32_t*>(*address)));
+  }
+  return true;
+}
+
 // ---- Window messages and shared buffers --------------------------------------------
 
 bool HasWindowMessaging() { return true; }

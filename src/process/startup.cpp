@@ -2,6 +2,10 @@
 
 #include <thread>
 
+#include "net/monitor.h"
+#include "net/receive.h"
+#include "net/remote_broadcast.h"
+#include "net/udp_startup.h"
 #include "platform/platform.h"
 #include "flightplan/flight_plan.h"
 #include "process/console.h"
@@ -18,6 +22,9 @@
 
 namespace {
 
+
+constexpr int32_t SERVICES_MAJOR_VERSION = 0;
+constexpr int32_t SERVICES_MINOR_VERSION = 27;
 
 void StartThread(void (*body)()) { std::thread(body).detach(); }
 
@@ -51,9 +58,17 @@ void StartUp(int argc, char** argv) {
   InitSimulatorLink();
   InitDB();
 
+  if (!InitSimUDP(Settings.ipaddress, Settings.ipmask, SERVICES_MAJOR_VERSION, SERVICES_MINOR_VERSION)) {
+    Log("InitSimUDP() - failed\n");
+    platform::ExitProcess(100);
+  }
+
+  StartThread(ReceiveThread);
   StartThread(SimPollThread);
+  StartThread(Monitor);
   StartThread(TrafficLoop);
   StartThread(ConsoleLoop);
+  if (Settings.remote) StartThread(RemoteBroadcast);
 }
 
 }  // namespace

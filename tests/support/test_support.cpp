@@ -145,3 +145,18 @@ bool StubSimulator::Command(const std::string& command, const std::string& answe
     platform::SleepMs(20);
   }
 }
+
+LoopbackReceiver::LoopbackReceiver() : socket_(platform::UdpOpen()) {
+  platform::UdpBind(socket_, 0x7F000001, 0);
+  port_ = platform::LocalPort(socket_);
+}
+
+LoopbackReceiver::~LoopbackReceiver() { platform::UdpClose(socket_); }
+
+std::vector<uint8_t> LoopbackReceiver::Receive(uint32_t timeoutMs) {
+  if (!platform::UdpWaitReadable(socket_, timeoutMs)) return {};
+  std::vector<uint8_t> datagram(4096);
+  int n = platform::UdpReceive(socket_, datagram.data(), datagram.size());
+  datagram.resize(n > 0 ? static_cast<size_t>(n) : 0);
+  return datagram;
+}

@@ -91,3 +91,17 @@ class StubSimulator {
   ScopedChild child_;
   uint16_t port_ = 0;
 };
+
+// A UDP socket of the test's own on loopback, for what the node sends.
+class LoopbackReceiver {
+ public:
+  LoopbackReceiver();
+  ~LoopbackReceiver();
+  uint16_t port() const { return port_; }
+  // The next datagram, or an empty one when none came within the time-out.
+  std::vector<uint8_t> Receive(uint32_t timeoutMs = 1000);
+
+ private:
+  platform::SocketHandle socket_;
+  uint16_t port_ = 0;
+};

@@ -15,7 +15,9 @@ class NodeWithSimulator : public testing::Test {
   void SetUp() override { directory_ = MakeFreshDirectory("nodesim"); }
   std::string In(const char* name) const { return (fs::path(directory_) / name).string(); }
   void Configure(const StubSimulator& stub) {
-    WriteWholeFile(In("ZemSim.cfg"), "ipaddress 127.0.0.1\nsimserver " + stub.endpoint() + "\n");
+    // A port of its own, so that nodes of tests running side by side never meet.
+    WriteWholeFile(In("ZemSim.cfg"), "ipaddress 127.0.0.1\nport " + std::to_string(stub.port()) +
+                                         "\nsimserver " + stub.endpoint() + "\n");
   }
   std::string directory_;
 };

@@ -1,0 +1,3 @@
+#include "net/net_state.h"
+
+NetStateRecord NetState;

@@ -1,0 +1,211 @@
+#include "net/receive.h"
+
+#include <atomic>
+#include <cstring>
+#include <string>
+
+#include "net/ipv4_text.h"
+#include "net/msg_header.h"
+#include "net/net_state.h"
+#include "net/syslog.h"
+#include "platform/platform.h"
+#include "process/bytes.h"
+#include "process/fatal.h"
+#include "process/log.h"
+#include "process/print.h"
+#include "process/startup.h"
+#include "process/text.h"
+#include "vardb/change_var.h"
+#include "vardb/var_table.h"
+
+namespace {
+
+std::atomic<bool> unknownDataTypeReported{false};
+
+void PrintAndLog(const char* text) {
+  Print(text);
+  Log(text);
+}
+
+// The address message's text: an address (cut at 199 characters) and a
+// decimal port; false when the port is missing.
+bool ParseAddressText(const char* text, char (&address)[200], int32_t& port) {
+  const char* p = text;
+  while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;
+  size_t length = 0;
+  for (; *p != '\0' && *p != ' ' && (*p < '\t' || *p > '\r'); ++p) {
+    if (length < sizeof address - 1) address[length++] = *p;
+  }
+  address[length] = '\0';
+  if (length == 0) return false;
+  while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;
+  if (!((*p >= '0' && *p <= '9') || ((*p == '-' || *p == '+') && p[1] >= '0' && p[1] <= '9'))) return false;
+  port = LeadingDecimal(p);
+  return true;
+}
+
+void HandleAddress(const uint8_t* message) {
+  char address[200];
+  int32_t port = 0;
+  if (!ParseAddressText(reinterpret_cast<const char*>(message + MSG_HEADER_SIZE), address, port)) {
+    Log("HandleNetworkMsgs(Address) - Address message without a port dropped\n");
+    DumpMessage(message, "HandleNetworkMessages(Address)");
+    return;
+  }
+  // Never swapped under a send in progress; without the lock the message is
+  // dropped (and reported by the lock) and the next one is taken.
+  if (!GetResource(NetState.ClientLock, "HandleNetworkMsgs()")) return;
+  if (NetState.ClientSocket != platform::NO_SOCKET && !platform::UdpClose(NetState.ClientSocket)) {
+    Print("Error closing existing socket\n");
+  }
+  NetState.ClientSocket = platform::UdpOpen();
+  if (NetState.ClientSocket == platform::NO_SOCKET) {
+    ReleaseResource(NetState.ClientLock, "HandleNetworkMsgs()");
+    Log("PollUdp() - Socket Open Failure\n");
+    Print("Unable to continue. Check log for details\n");
+    PressEnterExit();
+  }
+  NetState.CommMgrAddr = Ipv4Endpoint{ParseDottedDecimal(address), static_cast<uint16_t>(port)};
+  ReleaseResource(NetState.ClientLock, "HandleNetworkMsgs()");
+  if (!NetState.Connected) {
+    PrintFormat("Connected to CommMgr\n   Port: %d\n     IP: %s\n", port, address);
+    NetState.Connected = true;
+  }
+  NetState.MsgArrived = true;
+}
+
+}  // namespace
+
+void HandleNetworkMsgs(const uint8_t* message, size_t) {
+  MsgHeader header = ReadMsgHeader(message);
+  switch (header.MsgType) {
+    case MSG_KEEP_ALIVE:
+      if (!ValidateMsgVersion(message, "HandleNetworkMsgs(KA)")) {
+        Print("HandleNetworkMsgs(Keep Alive) - Invalid message received\n");
+        DumpMessage(message, "HandleNetworkMessages(Keep Alive)");
+        return;
+      }
+      NetState.MsgArrived = true;
+      return;
+    case MSG_ADR:
+      if (!ValidateMsgVersion(message, "HandleNetworkMsgs(ADR)")) {
+        Print("HandleNetworkMsgs(Address) - Invalid message received\n");
+        DumpMessage(message, "HandleNetworkMessages(Address)");
+        return;
+      }
+      HandleAddress(message);
+      return;
+    case MSG_SHUTDOWN:
+      if (GetResource(NetState.ClientLock, "HandleNetworkMsgs()")) {
+        if (NetState.ClientSocket != platform::NO_SOCKET) platform::UdpClose(NetState.ClientSocket);
+        NetState.ClientSocket = platform::NO_SOCKET;
+        ReleaseResource(NetState.ClientLock, "HandleNetworkMsgs()");
+      }
+      Log("Shutdown message received. Bye\n");
+      platform::ExitProcess(100);
+    default: {
+      char text[100];
+      FormatText(text, sizeof text, "HandleNetworkMsgs() - Unhandled MSG_TYPE: %d\n", static_cast<int>(header.MsgType));
+      PrintAndLog(text);
+      DumpMessage(message, "HandleNetworkMsgs");
+    }
+  }
+}
+
+void HandleDataMsgs(const uint8_t* message, size_t length) {
+  MsgHeader header = ReadMsgHeader(message);
+  if (header.MsgType != MSG_FSX_IN) {
+    char text[100];
+    FormatText(text, sizeof text, "HandleDataMsgs() - Unknown MSG_TYPE: %d\n", static_cast<int>(header.MsgType));
+    PrintAndLog(text);
+    if (!unknownDataTypeReported.exchange(true)) {
+      FormatText(text, sizeof text, "Unknown MSG_TYPE: %d", static_cast<int>(header.MsgType));
+      SendSysLog(NodeId, 3, text);
+    }
+    DumpMessage(message, "HandleDataMessages(Msg Type");
+    return;
+  }
+  if (!ValidateMsgVersion(message, "HandleDataMsgs")) {
+    Print("HandleDataMsgs(FSX IN) - Invalid message received\n");
+    DumpMessage(message, "HandleDataMsgs(FSX IN)");
+    Restart();
+  }
+  size_t position = MSG_HEADER_SIZE;
+  for (int32_t item = 0; item < header.Count; ++item) {
+    // Items are packed without alignment; none is read past the datagram.
+    if (position + 4 > length) {
+      LogFormat("HandleDataMsgs() - Item %d runs past the %d bytes received\n", item, static_cast<int>(length));
+      return;
+    }
+    uint32_t fsxIndex = GetU32(message + position);
+    int32_t varType = FsxVarType(fsxIndex);
+    size_t width = varType == VAR_TYPE_INT ? 4 : (varType == VAR_TYPE_DOUBLE || varType == VAR_TYPE_DOUBLE_1) ? 8 : 0;
+    if (width == 0) {
+      char text[100];
+      FormatText(text, sizeof text, "Index: %d  Unhandled vartype: %d\n", static_cast<int>(fsxIndex), varType);
+      PrintAndLog(text);
+      DumpMessage(message, "HandleDataMessages(VarType)");
+      return;
+    }
+    if (position + 4 + width > length) {
+      LogFormat("HandleDataMsgs() - Item %d runs past the %d bytes received\n", item, static_cast<int>(length));
+      return;
+    }
+    const uint8_t* value = message + position + 4;
+    if (width == 4) {
+      if (!ChangeVar(static_cast<int32_t>(fsxIndex), GetI32(value))) DumpMessage(message, "HandleDataMessages(int)");
+    } else {
+      if (!ChangeVar(static_cast<int32_t>(fsxIndex), GetF64(value))) {
+        DumpMessage(message, "HandleDataMessages(double)");
+      }
+    }
+    position += 4 + width;
+  }
+}
+
+void HandleDatagram(uint8_t* buffer, int n) {
+  buffer[n] = 0;
+  if (n < static_cast<int>(MSG_HEADER_SIZE)) {
+    LogFormat("PollUDP() - Datagram of %d bytes is shorter than a message header; dropped\n", n);
+    uint8_t header[MSG_HEADER_SIZE] = {};
+    std::memcpy(header, buffer, static_cast<size_t>(n));
+    DumpMessage(header, "PollUDP");
+    return;
+  }
+  MsgHeader header = ReadMsgHeader(buffer);
+  switch (header.MsgClass) {
+    case MSG_CLASS_DATA:
+      HandleDataMsgs(buffer, static_cast<size_t>(n));
+      break;
+    case MSG_CLASS_NETWORK:
+      HandleNetworkMsgs(buffer, static_cast<size_t>(n));
+      break;
+    default: {
+      char text[100];
+      FormatText(text, sizeof text, "PollUDP() - Unhandled MSG CLASS: %d\n", static_cast<int>(header.MsgClass));
+      PrintAndLog(text);
+      DumpMessage(buffer, "PollUDP");
+    }
+  }
+}
+
+void PollUDP() {
+  uint8_t buffer[RECEIVE_BUFFER_SIZE + 1];
+  int n = platform::UdpReceive(NetState.RecvSocket, buffer, RECEIVE_BUFFER_SIZE);
+  if (n >= DATAGRAM_LIMIT) {
+    LogFormat("PollUDP() - Fatal: Buffer over run on DGRAM. Length = %d\n", n);
+    Print("Fatal Error. Check log for details\n");
+    Restart();
+  }
+  if (n <= 0) {
+    PrintAndLog("Zero Length msg received\n");
+    Restart();
+    return;
+  }
+  HandleDatagram(buffer, n);
+}
+
+[[noreturn]] void ReceiveThread() {
+  Log("Receive Monitor Thread has started\n");
+  for (;;) PollUDP();
+}

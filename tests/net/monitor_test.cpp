@@ -1,0 +1,99 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "net/monitor.h"
+#include "net/msg_header.h"
+#include "net/net_state.h"
+#include "process/bytes.h"
+#include "process/settings.h"
+#include "process/text.h"
+#include "support/sim_fixture.h"
+#include "support/test_support.h"
+
+namespace {
+
+class MonitorTicks : public SimulatorTest {
+ protected:
+  void SetUp() override {
+    SimulatorTest::SetUp();
+    Settings.hotKeyChar = 0;
+    NetState.Connected = false;
+    NetState.MsgArrived = false;
+    NetState.MissedTicks = 0;
+    NetState.Heartbeat = 0;
+    CopyText(NetState.AdvertisedIp, "0.0.0.0");
+    if (NetState.MonitorBcastSocket == platform::NO_SOCKET) NetState.MonitorBcastSocket = platform::UdpOpen();
+    NetState.MonitorBcastAddr = {0x7F000001, registrations.port()};  // the test stands in for the subnet
+  }
+  // The registration sent on this tick, or an empty datagram.
+  std::vector<uint8_t> Tick() {
+    StdoutCapture out;
+    MonitorTick();
+    printed += out.Take();
+    return registrations.Receive(100);
+  }
+  LoopbackReceiver registrations;
+  std::string printed;
+};
+
+TEST_F(MonitorTicks, RegistrationTextAndSize) {
+  std::vector<uint8_t> datagram = Tick();
+  ASSERT_EQ(datagram.size(), 56u);
+  MsgHeader header = ReadMsgHeader(datagram.data());
+  EXPECT_EQ(header.MsgClass, 2u);
+  EXPECT_EQ(header.MsgType, 9u);
+  EXPECT_EQ(header.Source, 14);
+  EXPECT_EQ(header.Version, 30116u);
+  EXPECT_EQ(std::string(datagram.begin() + 36, datagram.end()), "0.0.0.0 9030 1 1502\n");
+}
+
+TEST_F(MonitorTicks, LostOnTheSixthSilentTickAndRegisteringOnThatTick) {
+  EXPECT_FALSE(Tick().empty()) << "not connected: registering";
+  NetState.MsgArrived = true;
+  EXPECT_TRUE(Tick().empty()) << "a message while not connected connects";
+  EXPECT_TRUE(NetState.Connected);
+  EXPECT_EQ(printed, "Connected to CommMgr\n");
+  for (int silent = 1; silent <= 5; ++silent) {
+    EXPECT_TRUE(Tick().empty()) << silent;
+    EXPECT_TRUE(NetState.Connected) << silent;
+    EXPECT_EQ(NetState.MissedTicks, silent);
+  }
+  EXPECT_FALSE(Tick().empty()) << "the tick that loses the connection registers at once";
+  EXPECT_FALSE(NetState.Connected);
+  EXPECT_EQ(NetState.MissedTicks, 6);
+  EXPECT_EQ(printed, "Connected to CommMgr\nConnection with CommMgr lost\n");
+  EXPECT_FALSE(Tick().empty());
+  EXPECT_EQ(NetState.MissedTicks, 6) << "kept until a message arrives";
+}
+
+TEST_F(MonitorTicks, AMessageEveryFifthTickKeepsTheConnection) {
+  NetState.Connected = true;
+  for (int tick = 1; tick <= 30; ++tick) {
+    if (tick % 5 == 0) NetState.MsgArrived = true;
+    EXPECT_TRUE(Tick().empty());
+    ASSERT_TRUE(NetState.Connected) << tick;
+  }
+}
+
+TEST_F(MonitorTicks, HeartbeatCountsOnEveryTickAndWraps) {
+  Connect();
+  NetState.Connected = true;
+  for (int tick = 1; tick <= 257; ++tick) {
+    NetState.MsgArrived = true;
+    Tick();
+    uint8_t expected = static_cast<uint8_t>(tick);
+    ASSERT_EQ(ByteAt(HEARTBEAT_OFFSET), expected) << tick;
+  }
+  EXPECT_EQ(NetState.Heartbeat, 1) << "255, 0, 1";
+}
+
+TEST_F(MonitorTicks, SendingWhileNotConnectedSendsAndLogsNothing) {
+  uint8_t message[40] = {};
+  LogTail log;
+  UDPSend(message, sizeof message);
+  EXPECT_EQ(log.Added(), "");
+  EXPECT_EQ(ReadMsgHeader(message).Version, 0u) << "the message is not even stamped";
+}
+
+}  // namespace

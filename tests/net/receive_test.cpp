@@ -1,0 +1,267 @@
+// Crafted datagrams into the receive path, with the in-process server
+// behind ChangeVar.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "net/msg_header.h"
+#include "net/net_state.h"
+#include "net/receive.h"
+#include "net/syslog.h"
+#include "process/bytes.h"
+#include "process/process_state.h"
+#include "process/text.h"
+#include "support/sim_fixture.h"
+#include "support/test_support.h"
+#include "vardb/var_table.h"
+
+namespace {
+
+std::vector<uint8_t> Datagram(uint32_t msgClass, uint32_t type, int32_t count = 0, uint32_t version = MSG_VERSION,
+                              const std::vector<uint8_t>& payload = {}) {
+  std::vector<uint8_t> datagram(MSG_HEADER_SIZE, 0);
+  MsgHeader header;
+  header.MsgClass = msgClass;
+  header.MsgType = type;
+  header.Count = count;
+  header.Version = version;
+  header.Source = NODE_COMMGR;
+  header.Destination = NODE_SIM;
+  WriteMsgHeader(datagram.data(), header);
+  datagram.insert(datagram.end(), payload.begin(), payload.end());
+  return datagram;
+}
+
+std::vector<uint8_t> Text(const std::string& text) { return std::vector<uint8_t>(text.begin(), text.end()); }
+
+std::vector<uint8_t> IntItem(uint32_t fsx, int32_t value) {
+  std::vector<uint8_t> item(8);
+  PutU32(item.data(), fsx);
+  PutI32(item.data() + 4, value);
+  return item;
+}
+
+std::vector<uint8_t> DoubleItem(uint32_t fsx, double value) {
+  std::vector<uint8_t> item(12);
+  PutU32(item.data(), fsx);
+  PutF64(item.data() + 4, value);
+  return item;
+}
+
+std::vector<uint8_t> Join(std::initializer_list<std::vector<uint8_t>> parts) {
+  std::vector<uint8_t> joined;
+  for (const auto& part : parts) joined.insert(joined.end(), part.begin(), part.end());
+  return joined;
+}
+
+class Receiving : public SimulatorTest {
+ protected:
+  void SetUp() override {
+    SimulatorTest::SetUp();
+    Settings.hotKeyChar = 0;
+    InitDB();
+    if (NetState.ClientLock == nullptr) NetState.ClientLock = RegisterResource("ClientSocket");
+    NetState.Connected = false;
+    NetState.MsgArrived = false;
+    Connect();
+    writes.clear();
+  }
+  void TearDown() override {
+    NetState.Connected = false;
+    NetState.MsgArrived = false;
+    SimulatorTest::TearDown();
+  }
+  // Hands the datagram to the receive path; returns what it printed.
+  std::string Handle(std::vector<uint8_t> datagram) {
+    datagram.push_back(0);  // room for the terminator
+    StdoutCapture out;
+    HandleDatagram(datagram.data(), static_cast<int>(datagram.size() - 1));
+    return out.Take();
+  }
+};
+
+TEST_F(Receiving, KeepAliveSetsOnlyMsgArrived) {
+  EXPECT_EQ(Handle(Datagram(2, 9)), "");
+  EXPECT_TRUE(NetState.MsgArrived);
+  EXPECT_FALSE(NetState.Connected);
+}
+
+TEST_F(Receiving, WrongVersionKeepAliveIsRefused) {
+  EXPECT_EQ(Handle(Datagram(2, 9, 0, 30115)), "HandleNetworkMsgs(Keep Alive) - Invalid message received\n");
+  EXPECT_FALSE(NetState.MsgArrived);
+}
+
+TEST_F(Receiving, AddressConnectsOnceAndReplacesTheClientSocketSilentlyAfter) {
+  EXPECT_EQ(Handle(Datagram(2, 5, 0, MSG_VERSION, Text("192.168.1.5 9123"))),
+            "Connected to CommMgr\n   Port: 9123\n     IP: 192.168.1.5\n");
+  EXPECT_TRUE(NetState.Connected);
+  EXPECT_TRUE(NetState.MsgArrived);
+  EXPECT_EQ(NetState.CommMgrAddr.address, 0xC0A80105u);
+  EXPECT_EQ(NetState.CommMgrAddr.port, 9123);
+  platform::SocketHandle first = NetState.ClientSocket;
+  EXPECT_NE(first, platform::NO_SOCKET);
+  EXPECT_EQ(Handle(Datagram(2, 5, 0, MSG_VERSION, Text("127.0.0.1 9124"))), "");
+  EXPECT_EQ(NetState.CommMgrAddr.port, 9124);
+}
+
+TEST_F(Receiving, AddressWithoutAPortIsDroppedAndALongAddressCut) {
+  LogTail log;
+  EXPECT_EQ(Handle(Datagram(2, 5, 0, MSG_VERSION, Text("192.168.1.5"))), "");
+  EXPECT_FALSE(NetState.MsgArrived);
+  EXPECT_EQ(log.Count("Address message without a port dropped"), 1);
+  std::string printed = Handle(Datagram(2, 5, 0, MSG_VERSION, Text(std::string(300, '7') + " 9000")));
+  EXPECT_NE(printed.find("     IP: " + std::string(199, '7') + "\n"), std::string::npos);
+}
+
+TEST_F(Receiving, UnhandledClassesAndTypesAreToldAndDumped) {
+  LogTail log;
+  EXPECT_EQ(Handle(Datagram(7, 1)), "PollUDP() - Unhandled MSG CLASS: 7\n");
+  EXPECT_EQ(Handle(Datagram(2, 44)), "HandleNetworkMsgs() - Unhandled MSG_TYPE: 44\n");
+  EXPECT_EQ(log.Count("Message logged by: PollUDP"), 1);
+  EXPECT_EQ(log.Count("Message logged by: HandleNetworkMsgs"), 1);
+}
+
+TEST_F(Receiving, UnknownDataTypeReportsToTheSystemLogOnlyTheFirstTime) {
+  uint32_t before = NextSysLogSeq();
+  EXPECT_EQ(Handle(Datagram(1, 7)), "HandleDataMsgs() - Unknown MSG_TYPE: 7\n");
+  EXPECT_EQ(Handle(Datagram(1, 7)), "HandleDataMsgs() - Unknown MSG_TYPE: 7\n");
+  EXPECT_EQ(NextSysLogSeq(), (before + 2) % 1000) << "one report between the two draws";
+}
+
+TEST_F(Receiving, ItemOfAnUnmappedIndexStopsTheMessage) {
+  LogTail log;
+  std::string printed =
+      Handle(Datagram(1, 2, 3, MSG_VERSION, Join({IntItem(165, 5), IntItem(18, 1), IntItem(184, 3)})));
+  EXPECT_EQ(printed, "Index: 18  Unhandled vartype: 0\n");
+  ASSERT_EQ(NodeWrites().size(), 1u);
+  EXPECT_EQ(NodeWrites()[0].offset, 0x07BCu);
+  EXPECT_EQ(log.Count("Message logged by: HandleDataMessages(VarType)"), 1);
+}
+
+TEST_F(Receiving, IntegerAndDoubleItemsFollowTheMap) {
+  Handle(Datagram(1, 2, 2, MSG_VERSION, Join({DoubleItem(114, 1000.0), IntItem(184, 3)})));
+  ASSERT_EQ(NodeWrites().size(), 2u);
+  EXPECT_EQ(NodeWrites()[0].offset, 0x0330u);
+  EXPECT_EQ(NodeWrites()[1].offset, 0x0810u);
+}
+
+TEST_F(Receiving, NothingIsReadPastTheDatagramOrTheMap) {
+  LogTail log;
+  // Count claims more items than the datagram holds; the last one is cut.
+  std::vector<uint8_t> items = Join({IntItem(165, 5), IntItem(184, 3)});
+  items.resize(items.size() - 2);
+  Handle(Datagram(1, 2, 1000, MSG_VERSION, items));
+  EXPECT_EQ(NodeWrites().size(), 1u);
+  EXPECT_EQ(log.Count("runs past"), 1);
+  EXPECT_EQ(Handle(Datagram(1, 2, 1, MSG_VERSION, IntItem(5000000, 1))), "Index: 5000000  Unhandled vartype: 0\n");
+  EXPECT_EQ(Handle(Datagram(1, 2, -4, MSG_VERSION, IntItem(165, 1))), "") << "a negative count carries no items";
+  EXPECT_EQ(NodeWrites().size(), 1u);
+}
+
+TEST_F(Receiving, ShortDatagramIsDroppedWithALine) {
+  LogTail log;
+  EXPECT_EQ(Handle({1, 0, 0, 0, 2}), "");
+  EXPECT_EQ(log.Count("shorter than a message header"), 1);
+}
+
+TEST_F(Receiving, ShutdownEndsTheProcessWith100WhateverItsVersion) {
+  std::string directory = MakeFreshDirectory("shutdown");
+  EXPECT_EXIT(
+      {
+        EnterDirectory(directory);
+        Handle(Datagram(2, 12, 0, 1));
+      },
+      testing::ExitedWithCode(100), "");
+  EXPECT_NE(ReadWholeFile((std::filesystem::path(directory) / "ZEMDefault.log").string())
+                .find("Shutdown message received. Bye\n"),
+            std::string::npos);
+}
+
+TEST_F(Receiving, WrongVersionDataRestartsAndStillAppliesTheItems) {
+  std::string directory = MakeFreshDirectory("restart");
+  EXPECT_EXIT(
+      {
+        EnterDirectory(directory);
+        ProcessState.restartCount = 0;
+        CopyText(ProcessState.programPath, TestProgramPath());
+        Handle(Datagram(1, 2, 1, 30115, IntItem(165, 5)));
+        platform::ExitProcess(ProcessState.quitRequested && NodeWrites().size() == 1 ? 0 : 1);
+      },
+      testing::ExitedWithCode(0), "");
+  EXPECT_TRUE(WaitForFileText((std::filesystem::path(directory) / "restart-probe.txt").string(), "3|-rx|1", 20000));
+}
+
+// Real datagrams through the receive socket: sizes as the receive call
+// reports them.
+class ReceivingFromTheSocket : public Receiving {
+ protected:
+  void SetUp() override {
+    Receiving::SetUp();
+    NetState.RecvSocket = platform::UdpOpen();
+    ASSERT_TRUE(platform::UdpBind(NetState.RecvSocket, 0x7F000001, 0));
+    port_ = platform::LocalPort(NetState.RecvSocket);
+    sender_ = platform::UdpOpen();
+  }
+  void TearDown() override {
+    platform::UdpClose(sender_);
+    platform::UdpClose(NetState.RecvSocket);
+    NetState.RecvSocket = platform::NO_SOCKET;
+    Receiving::TearDown();
+  }
+  void Send(const std::vector<uint8_t>& datagram) {
+    platform::UdpSendTo(sender_, datagram.data(), datagram.size(), 0x7F000001, port_);
+  }
+  uint16_t port_ = 0;
+  platform::SocketHandle sender_ = platform::NO_SOCKET;
+};
+
+TEST_F(ReceivingFromTheSocket, A499ByteDatagramIsHandledWithoutARestart) {
+  std::vector<uint8_t> datagram = Datagram(2, 9, 0, MSG_VERSION, std::vector<uint8_t>(499 - 36, 0));
+  Send(datagram);
+  LogTail log;
+  PollUDP();
+  EXPECT_TRUE(NetState.MsgArrived);
+  EXPECT_FALSE(ProcessState.quitRequested);
+  EXPECT_EQ(log.Count("Buffer over run"), 0);
+}
+
+struct RestartCase {
+  const char* name;
+  size_t size;
+  const char* logLine;
+};
+
+void PrintTo(const RestartCase& c, std::ostream* out) { *out << c.name; }
+
+class RestartingDatagrams : public ReceivingFromTheSocket, public testing::WithParamInterface<RestartCase> {};
+
+// At the restart limit a restart ends the process (100), which shows that
+// one was asked for.
+TEST_P(RestartingDatagrams, AskForARestart) {
+  std::string directory = MakeFreshDirectory("overrun");
+  std::vector<uint8_t> datagram =
+      GetParam().size == 0 ? std::vector<uint8_t>{} : Datagram(2, 9, 0, MSG_VERSION, std::vector<uint8_t>(GetParam().size - 36, 0));
+  EXPECT_EXIT(
+      {
+        EnterDirectory(directory);
+        ProcessState.restartCount = 3;
+        Send(datagram);
+        PollUDP();
+        platform::ExitProcess(1);
+      },
+      testing::ExitedWithCode(100), "");
+  std::string log = ReadWholeFile((std::filesystem::path(directory) / "ZEMDefault.log").string());
+  EXPECT_NE(log.find(GetParam().logLine), std::string::npos) << log;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, RestartingDatagrams,
+    testing::Values(RestartCase{"FiveHundredBytes", 500, "PollUDP() - Fatal: Buffer over run on DGRAM. Length = 500\n"},
+                    RestartCase{"ZeroBytes", 0, "Zero Length msg received\n"},
+                    RestartCase{"LongerThanTheBuffer", 2500, "Zero Length msg received\n"}),
+    [](const testing::TestParamInfo<RestartCase>& param) { return std::string(param.param.name); });
+
+}  // namespace

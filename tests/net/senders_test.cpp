@@ -1,0 +1,104 @@
+// The polling loop's senders as ComMgr receives them.
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "net/msg_header.h"
+#include "net/net_state.h"
+#include "process/bytes.h"
+#include "simlink/blocks.h"
+#include "simlink/sim_poll.h"
+#include "support/sim_fixture.h"
+#include "support/test_support.h"
+#include "traffic/traffic.h"
+
+namespace {
+
+class Senders : public SimulatorTest {
+ protected:
+  void SetUp() override {
+    SimulatorTest::SetUp();
+    Settings.hotKeyChar = 0;
+    if (NetState.ClientLock == nullptr) NetState.ClientLock = RegisterResource("ClientSocket");
+    if (TrafficMutex == nullptr) InitTraffic();
+    NetState.ClientSocket = platform::UdpOpen();
+    NetState.CommMgrAddr = {0x7F000001, commgr.port()};
+    NetState.Connected = true;
+  }
+  void TearDown() override {
+    NetState.Connected = false;
+    platform::UdpClose(NetState.ClientSocket);
+    NetState.ClientSocket = platform::NO_SOCKET;
+    SimulatorTest::TearDown();
+  }
+  LoopbackReceiver commgr;
+};
+
+TEST_F(Senders, FiveTypesShareOneSequenceThatWrapsAfter999) {
+  BlockSequence = 997;
+  SendBlock1();
+  SendBlock2();
+  SendBlock3();
+  SendAirTraffic();
+  SendGndTraffic();
+  struct Seen {
+    uint32_t type;
+    size_t size;
+    uint32_t seq;
+  };
+  const Seen expected[] = {{18, 360, 997}, {19, 192, 998}, {20, 280, 999}, {21, 1160, 0}, {22, 1160, 1}};
+  for (const Seen& want : expected) {
+    std::vector<uint8_t> datagram = commgr.Receive();
+    ASSERT_EQ(datagram.size(), want.size) << want.type;
+    MsgHeader header = ReadMsgHeader(datagram.data());
+    EXPECT_EQ(header.MsgClass, 1u);
+    EXPECT_EQ(header.MsgType, want.type);
+    EXPECT_EQ(header.SeqNo, want.seq);
+    EXPECT_EQ(header.Version, 30116u);
+    EXPECT_EQ(header.Source, 14);
+    EXPECT_EQ(header.Destination, 2);
+    EXPECT_EQ(header.Length, 0u);
+    for (size_t byte = 16; byte < 28; ++byte) EXPECT_EQ(datagram[byte], 0) << "type " << want.type << " byte " << byte;
+    for (size_t byte = 36; byte < 40; ++byte) EXPECT_EQ(datagram[byte], 0);
+  }
+}
+
+TEST_F(Senders, WithTheLinkDownOnlyBlock3AndTrafficGoOut) {
+  ResetBlocks();
+  for (int step = 0; step < 12; ++step) {
+    SimPollStep(static_cast<uint32_t>(step % 3));
+    SimPollTrafficSlot();
+  }
+  std::vector<uint32_t> types;
+  for (std::vector<uint8_t> datagram = commgr.Receive(200); !datagram.empty(); datagram = commgr.Receive(200)) {
+    types.push_back(ReadMsgHeader(datagram.data()).MsgType);
+    if (types.back() == MSG_BLOCK_3) EXPECT_EQ(datagram[Block3Field::ConnectedByte], 0);
+  }
+  EXPECT_EQ(types, (std::vector<uint32_t>{20, 20, 21, 20, 20, 21}));
+}
+
+TEST_F(Senders, ConnectedLinkSendsEveryBlockAfterItsReadAndMarksBlock3) {
+  Connect();
+  for (uint32_t step = 0; step < 3; ++step) SimPollStep(step);
+  std::vector<uint8_t> block1 = commgr.Receive();
+  std::vector<uint8_t> block2 = commgr.Receive();
+  std::vector<uint8_t> block3 = commgr.Receive();
+  ASSERT_EQ(block1.size(), 360u);
+  ASSERT_EQ(block2.size(), 192u);
+  ASSERT_EQ(block3.size(), 280u);
+  EXPECT_EQ(block3[Block3Field::ConnectedByte], 1);
+}
+
+TEST_F(Senders, ReadyGroundTrafficTakesOneTrafficSlot) {
+  groundTrafficReady = true;
+  for (int step = 0; step < 18; ++step) SimPollTrafficSlot();
+  std::vector<uint32_t> types;
+  for (std::vector<uint8_t> datagram = commgr.Receive(200); !datagram.empty(); datagram = commgr.Receive(200)) {
+    types.push_back(ReadMsgHeader(datagram.data()).MsgType);
+  }
+  EXPECT_EQ(types, (std::vector<uint32_t>{22, 21, 21}));
+  EXPECT_FALSE(groundTrafficReady);
+}
+
+}  // namespace

@@ -1,0 +1,418 @@
+// commgr: a stand-in communications manager and network monitor. It answers
+// the node's registration with an address message, keeps the connection
+// with keep-alives, shows what the node sends, and sends variable changes,
+// the ground-traffic gate and a shutdown on command.
+
+#include <algorithm>
+#include <atomic>
+#include <cstdarg>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <map>
+#include <mutex>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "net/ipv4_text.h"
+#include "net/msg_header.h"
+#include "platform/platform.h"
+#include "process/bytes.h"
+#include "simlink/blocks.h"
+#include "traffic/traffic.h"
+
+namespace {
+
+struct Options {
+  std::string address = "127.0.0.1";
+  uint16_t port = 9050;
+  uint16_t registrationPort = 9019;
+  uint16_t remotePort = 0;  // 0: do not listen for remote data
+  bool verbose = false;
+  bool keepAlive = true;
+  uint32_t statsSeconds = 5;
+};
+
+Options options;
+platform::SocketHandle dataSocket = platform::NO_SOCKET;
+uint32_t dataAddress = 0;
+std::atomic<bool> keepAlive{true};
+std::atomic<uint32_t> sendVersion{MSG_VERSION};
+std::mutex stateLock;  // nodes, statistics and output
+std::vector<std::pair<uint32_t, uint16_t>> nodes;  // where registered nodes take their messages
+uint32_t sequence = 0;
+
+struct TypeStats {
+  uint64_t count = 0;
+  uint32_t lastSeq = 0;
+  uint64_t countAtLastReport = 0;
+};
+std::map<std::pair<uint32_t, uint32_t>, TypeStats> stats;
+auto lastReport = std::chrono::steady_clock::now();
+
+void Say(const std::string& line) {
+  std::lock_guard<std::mutex> guard(stateLock);
+  std::fputs(line.c_str(), stdout);
+  std::fflush(stdout);
+}
+
+std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string Format(const char* format, ...) {
+  char text[1024];
+  va_list arguments;
+  va_start(arguments, format);
+  std::vsnprintf(text, sizeof text, format, arguments);
+  va_end(arguments);
+  return text;
+}
+
+std::vector<uint8_t> Message(uint32_t msgClass, uint32_t type, int32_t count, size_t payload) {
+  std::vector<uint8_t> message(MSG_HEADER_SIZE + payload, 0);
+  MsgHeader header;
+  header.MsgClass = msgClass;
+  header.MsgType = type;
+  header.Count = count;
+  header.Version = sendVersion;
+  header.Source = NODE_COMMGR;
+  header.Destination = NODE_SIM;
+  {
+    std::lock_guard<std::mutex> guard(stateLock);
+    header.SeqNo = sequence = (sequence + 1) % 1000;
+  }
+  header.Length = static_cast<uint32_t>(message.size());
+  WriteMsgHeader(message.data(), header);
+  return message;
+}
+
+void SendToNodes(const std::vector<uint8_t>& message) {
+  std::vector<std::pair<uint32_t, uint16_t>> targets;
+  {
+    std::lock_guard<std::mutex> guard(stateLock);
+    targets = nodes;
+  }
+  for (const auto& [address, port] : targets) platform::UdpSendTo(dataSocket, message.data(), message.size(), address, port);
+}
+
+void Usage() {
+  std::fputs(
+      "usage: commgr [--address A] [--port P] [--registration-port P] [--remote-port P] [--verbose]\n"
+      "              [--no-keepalive] [--stats SECONDS]\n"
+      "  --address A            the data address named in the address message (default 127.0.0.1)\n"
+      "  --port P               data port the node sends to (default 9050; 0 picks a free one)\n"
+      "  --registration-port P  where registrations are heard (default 9019)\n"
+      "  --remote-port P        also show remote data broadcast to this port (9102)\n"
+      "  --verbose              show every message decoded\n"
+      "  --no-keepalive         start silent\n"
+      "  --stats SECONDS        rates per message type every so often (default 5, 0: never)\n"
+      "commands on standard input:\n"
+      "  int FSX VALUE [FSX VALUE ...]      one data message of integer items\n"
+      "  double FSX VALUE [FSX VALUE ...]   one data message of double items\n"
+      "  items i:FSX=VALUE d:FSX=VALUE ...  mixed items in one message\n"
+      "  gate N                             set the ground-traffic gate (0 opens it)\n"
+      "  silence | talk                     go silent (no keep-alives, no answers) / talk again\n"
+      "  version N                          send with this protocol version from now on\n"
+      "  raw HEXBYTES                       send these bytes as one datagram\n"
+      "  shutdown                           tell the node to end\n"
+      "  stats | quit\n",
+      stderr);
+}
+
+bool ParseOptions(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    std::string option = argv[i];
+    bool hasValue = i + 1 < argc;
+    if (option == "--address" && hasValue) {
+      options.address = argv[++i];
+    } else if (option == "--port" && hasValue) {
+      options.port = static_cast<uint16_t>(std::atoi(argv[++i]));
+    } else if (option == "--registration-port" && hasValue) {
+      options.registrationPort = static_cast<uint16_t>(std::atoi(argv[++i]));
+    } else if (option == "--remote-port" && hasValue) {
+      options.remotePort = static_cast<uint16_t>(std::atoi(argv[++i]));
+    } else if (option == "--stats" && hasValue) {
+      options.statsSeconds = static_cast<uint32_t>(std::atoi(argv[++i]));
+    } else if (option == "--verbose") {
+      options.verbose = true;
+    } else if (option == "--no-keepalive") {
+      options.keepAlive = false;
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
+// ---- What the node sends ------------------------------------------------------
+
+void ShowTraffic(const uint8_t* message, const char* kind, uint32_t seq) {
+  std::string text;
+  int aircraft = 0;
+  for (size_t i = 0; i < TRAFFIC_RECORDS; ++i) {
+    const uint8_t* r = message + MSG_BLOCK_DATA_OFFSET + i * TRAFFIC_RECORD_SIZE;
+    uint32_t id = GetU32(r + TrafficRecordField::ObjID);
+    if (id == 0) continue;
+    ++aircraft;
+    char ident[TrafficRecordField::IDENT_CAPACITY + 1] = {};
+    std::memcpy(ident, r + TrafficRecordField::Ident, TrafficRecordField::IDENT_CAPACITY);
+    text += Format("  aircraft id=%u ident=%s lat=%.4f lon=%.4f alt=%.0f hdg=%.1f gs=%.0f\n", id, ident,
+                   GetF64(r + TrafficRecordField::Latitude), GetF64(r + TrafficRecordField::Longitude),
+                   GetF64(r + TrafficRecordField::Altitude), GetF64(r + TrafficRecordField::Heading),
+                   GetF64(r + TrafficRecordField::GroundSpeed));
+  }
+  Say(Format("recv %s traffic seq=%u aircraft=%d\n", kind, seq, aircraft) + text);
+}
+
+void ShowMessage(const uint8_t* message, int length) {
+  if (length < static_cast<int>(MSG_HEADER_SIZE)) {
+    Say(Format("recv short datagram of %d bytes\n", length));
+    return;
+  }
+  MsgHeader header = ReadMsgHeader(message);
+  {
+    std::lock_guard<std::mutex> guard(stateLock);
+    TypeStats& entry = stats[{header.MsgClass, header.MsgType}];
+    ++entry.count;
+    entry.lastSeq = header.SeqNo;
+  }
+  if (!options.verbose) return;
+  const uint32_t seq = header.SeqNo;
+  if (header.MsgClass == MSG_CLASS_DATA && header.MsgType == MSG_BLOCK_1 && length == BLOCK_1_SIZE) {
+    Say(Format("recv block1 seq=%u len=%d\n", seq, length));
+  } else if (header.MsgClass == MSG_CLASS_DATA && header.MsgType == MSG_BLOCK_2 && length == BLOCK_2_SIZE) {
+    char model[Block2Field::MODEL_NAME_CAPACITY + 1] = {};
+    std::memcpy(model, message + Block2Field::ModelName, Block2Field::MODEL_NAME_CAPACITY);
+    Say(Format("recv block2 seq=%u model=%s activation=%u\n", seq, model,
+               GetU16(message + Block2Field::ActivationFlag)));
+  } else if (header.MsgClass == MSG_CLASS_DATA && header.MsgType == MSG_BLOCK_3 && length == BLOCK_3_SIZE) {
+    Say(Format("recv block3 seq=%u connected=%u hotkey=%u changes=%u\n", seq, message[Block3Field::ConnectedByte],
+               message[Block3Field::HotKeyByte], GetU32(message + Block3Field::FsChangeCount)));
+  } else if (header.MsgClass == MSG_CLASS_DATA && header.MsgType == MSG_AIR_TRAFFIC && length == TRAFFIC_MESSAGE_SIZE) {
+    ShowTraffic(message, "air", seq);
+  } else if (header.MsgClass == MSG_CLASS_DATA && header.MsgType == MSG_GND_TRAFFIC && length == TRAFFIC_MESSAGE_SIZE) {
+    ShowTraffic(message, "ground", seq);
+  } else if (header.MsgClass == MSG_CLASS_DATA && header.MsgType == MSG_REMOTE_DATA && length == 72) {
+    const uint8_t* r = message + MSG_HEADER_SIZE;
+    Say(Format("recv remote heading=%u bank=%d pitch=%d altitude=%lld latitude=%lld longitude=%lld\n", GetU32(r),
+               GetI32(r + 4), GetI32(r + 8), static_cast<long long>(GetU64(r + 12)),
+               static_cast<long long>(GetU64(r + 20)), static_cast<long long>(GetU64(r + 28))));
+  } else {
+    Say(Format("recv class=%u type=%u seq=%u len=%d\n", header.MsgClass, header.MsgType, seq, length));
+  }
+}
+
+void ReportStats() {
+  auto now = std::chrono::steady_clock::now();
+  std::string text;
+  {
+    std::lock_guard<std::mutex> guard(stateLock);
+    double seconds = std::chrono::duration<double>(now - lastReport).count();
+    lastReport = now;
+    for (auto& [key, entry] : stats) {
+      double rate = seconds > 0 ? static_cast<double>(entry.count - entry.countAtLastReport) / seconds : 0;
+      entry.countAtLastReport = entry.count;
+      text += Format("stats class=%u type=%u count=%llu rate=%.2f/s last_seq=%u\n", key.first, key.second,
+                     static_cast<unsigned long long>(entry.count), rate, entry.lastSeq);
+    }
+  }
+  Say(text.empty() ? "stats none\n" : text);
+}
+
+// ---- Registration and keep-alives -------------------------------------------------
+
+void AnswerRegistration(const uint8_t* datagram, int length, uint32_t from) {
+  if (length < static_cast<int>(MSG_HEADER_SIZE)) return;
+  MsgHeader header = ReadMsgHeader(datagram);
+  if (header.MsgClass != MSG_CLASS_NETWORK || header.MsgType != MSG_KEEP_ALIVE) return;
+  std::string text(reinterpret_cast<const char*>(datagram) + MSG_HEADER_SIZE,
+                   static_cast<size_t>(length) - MSG_HEADER_SIZE);
+  std::istringstream words(text);
+  std::string advertised;
+  int port = 0;
+  if (!(words >> advertised >> port) || port <= 0 || port > 65535) {
+    Say("registration without a port ignored\n");
+    return;
+  }
+  std::string shown = text;
+  if (!shown.empty() && shown.back() == '\n') shown.pop_back();
+  Say(Format("registration from %s: \"%s\" from node %d\n", DottedDecimal(from).c_str(), shown.c_str(), header.Source));
+  if (!keepAlive) return;  // silent: neither keep-alives nor answers
+  {
+    std::lock_guard<std::mutex> guard(stateLock);
+    std::pair<uint32_t, uint16_t> node{from, static_cast<uint16_t>(port)};
+    if (std::find(nodes.begin(), nodes.end(), node) == nodes.end()) nodes.push_back(node);
+  }
+  std::string address = Format("%s %u", DottedDecimal(dataAddress).c_str(), platform::LocalPort(dataSocket));
+  std::vector<uint8_t> message = Message(MSG_CLASS_NETWORK, MSG_ADR, 0, address.size());
+  std::memcpy(message.data() + MSG_HEADER_SIZE, address.data(), address.size());
+  platform::UdpSendTo(dataSocket, message.data(), message.size(), from, static_cast<uint16_t>(port));
+  Say(Format("sent address \"%s\" to %s:%d\n", address.c_str(), DottedDecimal(from).c_str(), port));
+}
+
+void ListenForRegistrations(platform::SocketHandle socket) {
+  uint8_t datagram[2048];
+  for (;;) {
+    uint32_t from = 0;
+    int n = platform::UdpReceive(socket, datagram, sizeof datagram, &from);
+    if (n > 0) AnswerRegistration(datagram, n, from);
+  }
+}
+
+void ListenForData(platform::SocketHandle socket) {
+  uint8_t datagram[4096];
+  for (;;) {
+    int n = platform::UdpReceive(socket, datagram, sizeof datagram);
+    if (n > 0) ShowMessage(datagram, n);
+  }
+}
+
+// ---- Commands ------------------------------------------------------------------------
+
+struct Item {
+  bool isDouble;
+  uint32_t fsxIndex;
+  int32_t intValue;
+  double doubleValue;
+};
+
+void SendItems(const std::vector<Item>& items) {
+  size_t payload = 0;
+  for (const Item& item : items) payload += item.isDouble ? 12 : 8;
+  std::vector<uint8_t> message = Message(MSG_CLASS_DATA, MSG_FSX_IN, static_cast<int32_t>(items.size()), payload);
+  size_t at = MSG_HEADER_SIZE;
+  for (const Item& item : items) {
+    PutU32(message.data() + at, item.fsxIndex);
+    if (item.isDouble) {
+      PutF64(message.data() + at + 4, item.doubleValue);
+      at += 12;
+    } else {
+      PutI32(message.data() + at + 4, item.intValue);
+      at += 8;
+    }
+  }
+  SendToNodes(message);
+  Say(Format("sent %u item(s)\n", static_cast<unsigned>(items.size())));
+}
+
+void RunCommand(const std::string& line) {
+  std::istringstream words(line);
+  std::string command;
+  if (!(words >> command)) return;
+  if (command == "int" || command == "double") {
+    std::vector<Item> items;
+    std::string fsx, value;
+    while (words >> fsx >> value) {
+      Item item{command == "double", static_cast<uint32_t>(std::strtoul(fsx.c_str(), nullptr, 0)), 0, 0};
+      if (item.isDouble) {
+        item.doubleValue = std::strtod(value.c_str(), nullptr);
+      } else {
+        item.intValue = static_cast<int32_t>(std::strtol(value.c_str(), nullptr, 0));
+      }
+      items.push_back(item);
+    }
+    if (items.empty()) {
+      Say("error: no items\n");
+      return;
+    }
+    SendItems(items);
+  } else if (command == "items") {
+    std::vector<Item> items;
+    for (std::string word; words >> word;) {
+      size_t equals = word.find('=');
+      if (word.size() < 4 || word[1] != ':' || equals == std::string::npos) {
+        Say("error: item " + word + "\n");
+        return;
+      }
+      Item item{word[0] == 'd', static_cast<uint32_t>(std::strtoul(word.substr(2, equals - 2).c_str(), nullptr, 0)), 0, 0};
+      std::string value = word.substr(equals + 1);
+      if (item.isDouble) {
+        item.doubleValue = std::strtod(value.c_str(), nullptr);
+      } else {
+        item.intValue = static_cast<int32_t>(std::strtol(value.c_str(), nullptr, 0));
+      }
+      items.push_back(item);
+    }
+    SendItems(items);
+  } else if (command == "gate") {
+    int32_t value = 0;
+    words >> value;
+    SendItems({Item{false, 216, value, 0}});
+  } else if (command == "silence") {
+    keepAlive = false;
+    Say("silent\n");
+  } else if (command == "talk") {
+    keepAlive = true;
+    Say("talking\n");
+  } else if (command == "version") {
+    uint32_t version = MSG_VERSION;
+    words >> version;
+    sendVersion = version;
+    Say(Format("sending version %u\n", version));
+  } else if (command == "raw") {
+    std::vector<uint8_t> bytes;
+    for (std::string byte; words >> byte;) bytes.push_back(static_cast<uint8_t>(std::strtoul(byte.c_str(), nullptr, 16)));
+    SendToNodes(bytes);
+    Say(Format("sent %u raw bytes\n", static_cast<unsigned>(bytes.size())));
+  } else if (command == "shutdown") {
+    SendToNodes(Message(MSG_CLASS_NETWORK, MSG_SHUTDOWN, 0, 0));
+    Say("sent shutdown\n");
+  } else if (command == "stats") {
+    ReportStats();
+  } else if (command == "quit") {
+    Say("bye\n");
+    platform::ExitProcess(0);
+  } else {
+    Say("error: unknown command " + command + "\n");
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (!ParseOptions(argc, argv)) {
+    Usage();
+    return 2;
+  }
+  keepAlive = options.keepAlive;
+  dataAddress = ParseDottedDecimal(options.address.c_str());
+  if (dataAddress == INVALID_IPV4) {
+    std::fprintf(stderr, "commgr: bad address %s\n", options.address.c_str());
+    return 1;
+  }
+  dataSocket = platform::UdpOpen();
+  if (dataSocket == platform::NO_SOCKET || !platform::UdpBind(dataSocket, dataAddress, options.port)) {
+    std::fprintf(stderr, "commgr: cannot bind %s:%u\n", options.address.c_str(), options.port);
+    return 1;
+  }
+  platform::SetReceiveBuffer(dataSocket, 1 << 20);
+  // Registrations arrive as subnet broadcasts: heard on every local address.
+  platform::SocketHandle registrations = platform::UdpOpen();
+  if (registrations == platform::NO_SOCKET || !platform::UdpBind(registrations, 0, options.registrationPort)) {
+    std::fprintf(stderr, "commgr: cannot listen for registrations on port %u\n", options.registrationPort);
+    return 1;
+  }
+  Say(Format("commgr: data on %s:%u, registrations on port %u\n", options.address.c_str(),
+             platform::LocalPort(dataSocket), options.registrationPort));
+
+  std::thread(ListenForRegistrations, registrations).detach();
+  std::thread(ListenForData, dataSocket).detach();
+  if (options.remotePort != 0) {
+    platform::SocketHandle remote = platform::UdpOpen();
+    if (remote != platform::NO_SOCKET && platform::UdpBind(remote, 0, options.remotePort)) {
+      std::thread(ListenForData, remote).detach();
+    }
+  }
+  std::thread([] {
+    for (uint32_t second = 1;; ++second) {
+      platform::SleepMs(1000);
+      if (keepAlive) SendToNodes(Message(MSG_CLASS_NETWORK, MSG_KEEP_ALIVE, 0, 0));
+      if (options.statsSeconds != 0 && second % options.statsSeconds == 0) ReportStats();
+    }
+  }).detach();
+
+  for (std::string line; std::getline(std::cin, line);) RunCommand(line);
+  for (;;) platform::SleepMs(3600 * 1000);
+}
