@@ -13,6 +13,7 @@
 #include "process/fatal.h"
 #include "process/log.h"
 #include "process/print.h"
+#include "process/process_state.h"
 #include "process/startup.h"
 #include "process/text.h"
 #include "vardb/change_var.h"
@@ -200,6 +201,9 @@ void PollUDP() {
   if (n <= 0) {
     PrintAndLog("Zero Length msg received\n");
     Restart();
+    // A socket that keeps failing must not flood the log while the
+    // successor takes over.
+    if (ProcessState.quitRequested) platform::SleepMs(10);
     return;
   }
   HandleDatagram(buffer, n);

@@ -5,6 +5,7 @@
 #include "net/monitor.h"
 #include "net/msg_header.h"
 #include "net/net_state.h"
+#include "net/remote_broadcast.h"
 #include "process/bytes.h"
 #include "process/settings.h"
 #include "process/text.h"
@@ -94,6 +95,32 @@ TEST_F(MonitorTicks, SendingWhileNotConnectedSendsAndLogsNothing) {
   UDPSend(message, sizeof message);
   EXPECT_EQ(log.Added(), "");
   EXPECT_EQ(ReadMsgHeader(message).Version, 0u) << "the message is not even stamped";
+}
+
+TEST_F(MonitorTicks, RemoteDataGoesOutAsSeventyTwoBytesWithTheRecordUnchanged) {
+  Connect();
+  LoopbackReceiver subnet;
+  if (NetState.RemoteBcastSocket == platform::NO_SOCKET) NetState.RemoteBcastSocket = platform::UdpOpen();
+  NetState.RemoteBcastAddr = {0x7F000001, subnet.port()};
+  PutU32At(0x0580, 0x11223344);
+  PutBytes(0x0568, {1, 2, 3, 4, 5, 6, 7, 8});
+  StdoutCapture out;
+  RemoteBroadcastPass();
+  EXPECT_EQ(out.Take(), "Send Remote Data\n");
+  std::vector<uint8_t> datagram = subnet.Receive();
+  ASSERT_EQ(datagram.size(), 72u);
+  MsgHeader header = ReadMsgHeader(datagram.data());
+  EXPECT_EQ(header.MsgClass, 1u);
+  EXPECT_EQ(header.MsgType, 24u);
+  EXPECT_EQ(header.Version, 30116u);
+  EXPECT_EQ(GetU32(datagram.data() + 36), 0x11223344u);
+  EXPECT_EQ(std::vector<uint8_t>(datagram.begin() + 64, datagram.end()), (std::vector<uint8_t>{1, 2, 3, 4, 5, 6, 7, 8}));
+
+  FSUIPCClose();
+  StdoutCapture down;
+  RemoteBroadcastPass();
+  EXPECT_EQ(down.Take(), "Send Remote Data\nReadRemoteData() - fail\n");
+  EXPECT_TRUE(subnet.Receive(100).empty());
 }
 
 }  // namespace

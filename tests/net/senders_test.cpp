@@ -73,7 +73,9 @@ TEST_F(Senders, WithTheLinkDownOnlyBlock3AndTrafficGoOut) {
   std::vector<uint32_t> types;
   for (std::vector<uint8_t> datagram = commgr.Receive(200); !datagram.empty(); datagram = commgr.Receive(200)) {
     types.push_back(ReadMsgHeader(datagram.data()).MsgType);
-    if (types.back() == MSG_BLOCK_3) EXPECT_EQ(datagram[Block3Field::ConnectedByte], 0);
+    if (types.back() == MSG_BLOCK_3) {
+      EXPECT_EQ(datagram[Block3Field::ConnectedByte], 0);
+    }
   }
   EXPECT_EQ(types, (std::vector<uint32_t>{20, 20, 21, 20, 20, 21}));
 }
