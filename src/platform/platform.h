@@ -113,6 +113,16 @@ bool WaitProcess(ChildProcess& child, uint32_t timeoutMs, int& exitCode);
 // Ends the child at once (if it still runs) and collects it.
 void KillProcess(ChildProcess& child);
 
+// Makes this process the parent of every orphan among its descendants (a
+// restarted node's successors), so that it can wait for and end them too.
+// False where the platform cannot.
+bool AdoptOrphanedDescendants();
+
+// The children this process has now, its adopted orphans included, each as a
+// ChildProcess that WaitProcess and KillProcess accept. Empty where the
+// platform cannot list them.
+std::vector<ChildProcess> CurrentChildren();
+
 // ---- Sockets -----------------------------------------------------------------
 
 using SocketHandle = int64_t;

@@ -13,11 +13,13 @@
 #include <mutex>
 
 #include <arpa/inet.h>
+#include <dirent.h>
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -285,6 +287,24 @@ void KillProcess(ChildProcess& child) {
   int status = 0;
   waitpid(static_cast<pid_t>(child.id), &status, 0);
   child.id = 0;
+}
+
+bool AdoptOrphanedDescendants() { return prctl(PR_SET_CHILD_SUBREAPER, 1, 0, 0, 0) == 0; }
+
+std::vector<ChildProcess> CurrentChildren() {
+  std::vector<ChildProcess> children;
+  // /proc/self/task/*/children lists each thread's children.
+  DIR* tasks = opendir("/proc/self/task");
+  if (tasks == nullptr) return children;
+  while (dirent* task = readdir(tasks)) {
+    if (task->d_name[0] == '.') continue;
+    std::FILE* list = std::fopen(("/proc/self/task/" + std::string(task->d_name) + "/children").c_str(), "r");
+    if (list == nullptr) continue;
+    for (long id = 0; std::fscanf(list, "%ld", &id) == 1;) children.push_back(ChildProcess{id, 0});
+    std::fclose(list);
+  }
+  closedir(tasks);
+  return children;
 }
 
 [[noreturn]] void ExitProcess(int code) {

@@ -250,6 +250,12 @@ void KillProcess(ChildProcess& child) {
   child.id = 0;
 }
 
+// Windows has no adoption of orphans; a restarted node's successors are
+// ended by the job or the person that started the first.
+bool AdoptOrphanedDescendants() { return false; }
+
+std::vector<ChildProcess> CurrentChildren() { return {}; }
+
 [[noreturn]] void ExitProcess(int code) {
   std::fflush(stdout);
   std::fflush(stderr);

@@ -11,6 +11,9 @@ ResourceHandle FsuipcLock = nullptr;
 
 namespace {
 std::atomic<bool> initKeyMessagePrinted{false};
+// Set by a close that could not have the lock: the link is down, and the
+// next connect, which holds the lock, closes it before opening it anew.
+std::atomic<bool> closeOwed{false};
 }
 
 void InitSimulatorLink() {
@@ -24,6 +27,7 @@ void InitSimulatorLink() {
 uint32_t FSUIPCConnect() {
   // Without the lock another thread may be filling the one request list.
   if (!GetResource(FsuipcLock, "FSUIPCConnect()")) return 1;
+  if (closeOwed.exchange(false)) IpcClose();
   uint32_t code = 0;
   if (!IpcOpen(code)) {
     ReleaseResource(FsuipcLock, "FSUIPCConnect()");
@@ -38,8 +42,14 @@ uint32_t FSUIPCConnect() {
 
 void FSUIPCClose() {
   if (!SimConnected) return;
-  // Without the lock the link stays as it is; the next failure closes it.
-  if (!GetResource(FsuipcLock, "FSUIPCClose()")) return;
+  // Without the lock another thread is still inside an exchange (a
+  // simulator that stopped answering): the link is down all the same.
+  if (!GetResource(FsuipcLock, "FSUIPCClose()")) {
+    closeOwed = true;
+    SimConnected = false;
+    return;
+  }
+  closeOwed = false;
   IpcClose();
   ReleaseResource(FsuipcLock, "FSUIPCClose()");
   SimConnected = false;

@@ -39,7 +39,10 @@ TEST_F(Connection, CloseWhileDownTakesNoLock) {
   EXPECT_EQ(log.Count("timed out"), 0);
 }
 
-TEST_F(Connection, OperationsThatCannotHaveTheLockLeaveTheLinkAlone) {
+// A simulator that stops answering keeps one thread inside an exchange while
+// the others give up on the lock: the link must count as down at once and
+// be opened anew as soon as the lock is free again.
+TEST_F(Connection, CloseWithoutTheLockTakesTheLinkDownAndTheNextConnectOpensItAnew) {
   Connect();
   ASSERT_TRUE(GetResource(FsuipcLock, "Holder()"));
   uint32_t before = server.attempts;
@@ -49,10 +52,17 @@ TEST_F(Connection, OperationsThatCannotHaveTheLockLeaveTheLinkAlone) {
     result = FSUIPCRead(0x3304, 1, &byte);
     FSUIPCClose();
   }).join();
-  ReleaseResource(FsuipcLock, "Holder()");
   EXPECT_EQ(result, 0u);
-  EXPECT_EQ(server.attempts, before);
-  EXPECT_TRUE(SimConnected) << "a close without the lock is left for the next failure";
+  EXPECT_EQ(server.attempts, before) << "nothing reaches the link without the lock";
+  EXPECT_FALSE(SimConnected);
+  EXPECT_NE(IpcLink.view, nullptr) << "the holder's exchange is left to finish";
+  ReleaseResource(FsuipcLock, "Holder()");
+
+  uint32_t opened = IpcLink.openCounter;
+  EXPECT_EQ(FSUIPCConnect(), 0u);
+  EXPECT_EQ(IpcLink.openCounter, opened + 1);
+  uint8_t byte = 0;
+  EXPECT_EQ(FSUIPCRead(0x3304, 1, &byte), 1u);
 }
 
 TEST_F(Connection, LostSimulatorIsToldOnceAndTheLinkClosed) {

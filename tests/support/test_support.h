@@ -54,6 +54,7 @@ class ScopedChild {
   void Kill() { platform::KillProcess(child_); }
   ~ScopedChild();
   bool started() const { return child_.id != 0 || ended_; }
+  int64_t id() const { return child_.id; }
   // Waits for the end; false when the time-out passed first.
   bool WaitForExit(uint32_t timeoutMs, int& exitCode);
 
@@ -85,6 +86,7 @@ class StubSimulator {
   std::string Output() const { return ReadTextFile(output_); }
   bool WaitForOutput(const std::string& text, uint32_t timeoutMs) const { return WaitForFileText(output_, text, timeoutMs); }
   void Kill() { child_.Kill(); }
+  int64_t id() const { return child_.id(); }
 
  private:
   std::string output_;

@@ -3,69 +3,18 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <memory>
 #include <string>
 
-#include "support/test_support.h"
-
-namespace fs = std::filesystem;
+#include "support/node_peers.h"
 
 namespace {
 
-// The stand-in ComMgr, showing every message it gets.
-class StandInCommgr {
- public:
-  explicit StandInCommgr(const std::string& directory)
-      : output_((fs::path(directory) / "commgr.txt").string()),
-        child_({ProgramBeside("commgr"), "--port", "0", "--verbose", "--stats", "0"}, directory, output_, true) {
-    ready_ = WaitForFileText(output_, "registrations on port 9019", 15000);
-  }
-  bool ready() const { return ready_; }
-  std::string Output() const { return ReadTextFile(output_); }
-  bool WaitFor(const std::string& text, uint32_t timeoutMs) const { return WaitForFileText(output_, text, timeoutMs); }
-  bool Command(const std::string& command) { return child_.Send(command + "\n"); }
-  // Waits for text that appears after everything seen so far.
-  bool WaitForNew(const std::string& text, uint32_t timeoutMs) {
-    size_t from = Output().size();
-    for (uint32_t waited = 0;; waited += 50) {
-      std::string now = Output();
-      if (now.size() > from && now.find(text, from) != std::string::npos) return true;
-      if (waited >= timeoutMs) return false;
-      platform::SleepMs(50);
-    }
-  }
-
- private:
-  std::string output_;
-  ScopedChild child_;
-  bool ready_ = false;
-};
-
-class NodeOnTheNetwork : public testing::Test {
+class NodeOnTheNetwork : public NodeWithPeers {
  protected:
   void SetUp() override {
-    directory_ = MakeFreshDirectory("network");
-    stub_ = std::make_unique<StubSimulator>(directory_);
-    ASSERT_TRUE(stub_->ready());
-    commgr_ = std::make_unique<StandInCommgr>(directory_);
-    ASSERT_TRUE(commgr_->ready()) << commgr_->Output();
-    port_ = stub_->port();
-    WriteWholeFile(In("ZemSim.cfg"), "ipaddress 127.0.0.1\nport " + std::to_string(port_) + "\nsimserver " +
-                                         stub_->endpoint() + "\n");
-    node_ = std::make_unique<ScopedChild>(std::vector<std::string>{ProgramBeside("zemsim")}, directory_,
-                                          In("console.txt"));
-    ASSERT_TRUE(WaitForFileText(In("console.txt"), "Connected to CommMgr\n", 15000))
-        << ReadTextFile(In("console.txt")) << commgr_->Output();
+    NodeWithPeers::SetUp();
+    if (!HasFatalFailure()) StartNode();
   }
-  std::string In(const char* name) const { return (fs::path(directory_) / name).string(); }
-  std::string Console() const { return ReadTextFile(In("console.txt")); }
-
-  std::string directory_;
-  std::unique_ptr<StubSimulator> stub_;
-  std::unique_ptr<StandInCommgr> commgr_;
-  std::unique_ptr<ScopedChild> node_;
-  uint16_t port_ = 0;
 };
 
 TEST_F(NodeOnTheNetwork, RegistersConnectsAndMirrorsTheSimulator) {
@@ -93,17 +42,6 @@ TEST_F(NodeOnTheNetwork, TheOpenedGateBringsGroundTraffic) {
   ASSERT_TRUE(commgr_->Command("gate 0"));
   EXPECT_TRUE(commgr_->WaitFor("recv ground traffic seq=", 20000)) << commgr_->Output();
   EXPECT_TRUE(commgr_->WaitFor("ident=DAL88 ", 5000));
-}
-
-TEST_F(NodeOnTheNetwork, SilenceDropsTheConnectionAndTheNodeRegistersUntilAnswered) {
-  ASSERT_TRUE(commgr_->Command("silence"));
-  ASSERT_TRUE(WaitForFileText(In("console.txt"), "Connection with CommMgr lost\n", 12000)) << Console();
-  EXPECT_TRUE(commgr_->WaitForNew("registration from 127.0.0.1", 3000)) << "one a second while not connected";
-  EXPECT_TRUE(commgr_->WaitForNew("registration from 127.0.0.1", 3000));
-  ASSERT_TRUE(commgr_->Command("talk"));
-  // The address answer to the next registration connects at once.
-  EXPECT_TRUE(WaitForFileText(In("console.txt"), "Connection with CommMgr lost\nConnected to CommMgr\n", 5000))
-      << Console();
 }
 
 TEST_F(NodeOnTheNetwork, ShutdownEndsTheNodeWith100) {

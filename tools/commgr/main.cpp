@@ -116,6 +116,7 @@ void Usage() {
       "  silence | talk                     go silent (no keep-alives, no answers) / talk again\n"
       "  version N                          send with this protocol version from now on\n"
       "  raw HEXBYTES                       send these bytes as one datagram\n"
+      "  burst N FSX                        N messages of one integer item (values 1..N), at once\n"
       "  shutdown                           tell the node to end\n"
       "  stats | quit\n",
       stderr);
@@ -356,6 +357,21 @@ void RunCommand(const std::string& line) {
     for (std::string byte; words >> byte;) bytes.push_back(static_cast<uint8_t>(std::strtoul(byte.c_str(), nullptr, 16)));
     SendToNodes(bytes);
     Say(Format("sent %u raw bytes\n", static_cast<unsigned>(bytes.size())));
+  } else if (command == "burst") {
+    uint32_t count = 0, fsx = 0;
+    if (!(words >> count >> fsx) || count == 0) {
+      Say("error: burst N FSX\n");
+      return;
+    }
+    auto start = std::chrono::steady_clock::now();
+    for (uint32_t i = 1; i <= count; ++i) {
+      std::vector<uint8_t> message = Message(MSG_CLASS_DATA, MSG_FSX_IN, 1, 8);
+      PutU32(message.data() + MSG_HEADER_SIZE, fsx);
+      PutI32(message.data() + MSG_HEADER_SIZE + 4, static_cast<int32_t>(i));
+      SendToNodes(message);
+    }
+    double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    Say(Format("sent burst of %u messages in %.1f ms\n", count, ms));
   } else if (command == "shutdown") {
     SendToNodes(Message(MSG_CLASS_NETWORK, MSG_SHUTDOWN, 0, 0));
     Say("sent shutdown\n");

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <filesystem>
 #include <iostream>
+#include <map>
 #include <mutex>
 #include <sstream>
 #include <string>
@@ -40,6 +41,8 @@ OffsetSpace space;
 std::atomic<bool> stalled{false};
 std::atomic<bool> flying{true};
 std::mutex outputLock;
+std::mutex countLock;
+std::map<uint32_t, uint64_t> writesAt;  // the clients' writes, counted per offset
 
 void Say(const std::string& line) {
   std::lock_guard<std::mutex> guard(outputLock);
@@ -73,6 +76,7 @@ void Usage() {
       "  press [VALUE]         press the TAB hot key (press byte VALUE, default 2)\n"
       "  stall | resume        stop answering clients, and answer again\n"
       "  freeze | fly          stop the aircraft, and fly on\n"
+      "  writes OFFSET         how many writes the clients made at the offset\n"
       "  quit\n",
       stderr);
 }
@@ -135,7 +139,7 @@ void RunCommand(const std::string& line) {
   words >> command;
   uint32_t offset = 0;
   if (command.empty()) return;
-  if (command == "set" || command == "text" || command == "get") {
+  if (command == "set" || command == "text" || command == "get" || command == "writes") {
     std::string where;
     words >> where;
     if (!ParseNumber(where, offset)) {
@@ -167,6 +171,16 @@ void RunCommand(const std::string& line) {
     char head[48];
     std::snprintf(head, sizeof head, "get 0x%04X %u: ", offset, size);
     Say(head + Hex(bytes.data(), size) + "\n");
+  } else if (command == "writes") {
+    uint64_t count = 0;
+    {
+      std::lock_guard<std::mutex> guard(countLock);
+      auto found = writesAt.find(offset);
+      if (found != writesAt.end()) count = found->second;
+    }
+    char answer[64];
+    std::snprintf(answer, sizeof answer, "writes 0x%04X %llu\n", offset, static_cast<unsigned long long>(count));
+    Say(answer);
   } else if (command == "press") {
     uint32_t value = 2;
     std::string given;
@@ -213,13 +227,16 @@ int main(int argc, char** argv) {
   if (options.plan.empty()) options.plan = DefaultPlan(argv[0]);
 
   InitialiseOffsets(space, options.plan);
-  if (!options.quietWrites) {
-    space.onWrite = [](uint32_t offset, const uint8_t* data, uint32_t size) {
-      char head[48];
-      std::snprintf(head, sizeof head, "write 0x%04X %u: ", offset, size);
-      Say(head + Hex(data, size) + "\n");
-    };
-  }
+  space.onWrite = [quiet = options.quietWrites](uint32_t offset, const uint8_t* data, uint32_t size) {
+    {
+      std::lock_guard<std::mutex> guard(countLock);
+      ++writesAt[offset];
+    }
+    if (quiet) return;
+    char head[48];
+    std::snprintf(head, sizeof head, "write 0x%04X %u: ", offset, size);
+    Say(head + Hex(data, size) + "\n");
+  };
 
   uint32_t address = 0;
   if (!platform::ResolveIpv4(options.address.c_str(), address)) {

@@ -1,0 +1,53 @@
+#pragma once
+// The node as a real process between its two stand-in peers, all on
+// loopback: simstub serving the simulator, commgr standing in for ComMgr.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "support/test_support.h"
+
+// The stand-in ComMgr, showing every message it gets.
+class StandInCommgr {
+ public:
+  explicit StandInCommgr(const std::string& directory);
+  bool ready() const { return ready_; }
+  std::string Output() const { return ReadTextFile(output_); }
+  bool WaitFor(const std::string& text, uint32_t timeoutMs) const { return WaitForFileText(output_, text, timeoutMs); }
+  bool Command(const std::string& command) { return child_.Send(command + "\n"); }
+  int64_t id() const { return child_.id(); }
+  // Waits for text that appears after everything seen so far.
+  bool WaitForNew(const std::string& text, uint32_t timeoutMs) const;
+
+ private:
+  std::string output_;
+  ScopedChild child_;
+  bool ready_ = false;
+};
+
+// Starts simstub and commgr, configures the node for both (loopback only,
+// a data port of its own), and leaves starting the node to the test or to
+// StartNode.
+class NodeWithPeers : public testing::Test {
+ protected:
+  void SetUp() override;
+  // Ends the peers and the node, then every orphan left behind (a restarted
+  // node's successors), by their ids.
+  void TearDown() override;
+  // Starts zemsim and waits until it is connected to ComMgr.
+  void StartNode();
+  std::string In(const char* name) const;
+  std::string Console() const { return ReadTextFile(In("console.txt")); }
+  std::string Log() const { return ReadWholeFile(In("ZemSim.log")); }
+  // Occurrences of the text in the node's console so far.
+  int ConsoleCount(const std::string& text) const;
+  bool WaitForConsoleCount(const std::string& text, int count, uint32_t timeoutMs) const;
+
+  std::string directory_;
+  std::unique_ptr<StubSimulator> stub_;
+  std::unique_ptr<StandInCommgr> commgr_;
+  std::unique_ptr<ScopedChild> node_;
+  uint16_t port_ = 0;
+};

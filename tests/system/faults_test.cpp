@@ -1,0 +1,121 @@
+// What a cockpit network throws at a running node, with real processes on
+// loopback: the simulator stalling or dying, ComMgr falling silent, a flood
+// of changes.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <ostream>
+#include <string>
+
+#include "support/node_peers.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double SecondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+
+class RunningNode : public NodeWithPeers {
+ protected:
+  void SetUp() override {
+    NodeWithPeers::SetUp();
+    if (!HasFatalFailure()) StartNode();
+  }
+  // A change sent by commgr reaches the simulator: the receive path, the
+  // link and the simulator lock are all free.
+  bool ChangeReachesSimulator(int value) {
+    char bytes[16];
+    std::snprintf(bytes, sizeof bytes, "%02X 00 00 00", value);
+    return commgr_->Command("int 165 " + std::to_string(value)) &&
+           stub_->WaitForOutput(std::string("write 0x07BC 4: ") + bytes + "\n", 5000);
+  }
+};
+
+// One way for the simulator to go away and come back.
+struct Outage {
+  const char* name;
+  bool killed;  // killed and started again on the same port, else stalled and resumed
+};
+
+void PrintTo(const Outage& outage, std::ostream* out) { *out << outage.name; }
+
+class SimulatorOutage : public RunningNode, public testing::WithParamInterface<Outage> {};
+
+TEST_P(SimulatorOutage, DisconnectsOnceAndReconnectsSoonAfterItsReturn) {
+  ASSERT_TRUE(WaitForConsoleCount("Connected to simulator\n", 1, 10000)) << Console();
+  ASSERT_TRUE(commgr_->WaitFor("recv block1 seq=", 10000));
+  const uint16_t simPort = stub_->port();
+  if (GetParam().killed) {
+    stub_->Kill();
+  } else {
+    ASSERT_TRUE(stub_->Command("stall", "stalled"));
+  }
+  ASSERT_TRUE(WaitForConsoleCount("Simulator disconnected\n", 1, 30000)) << Console();
+  platform::SleepMs(1500);  // away a while, as a crashed simulator would be
+
+  const Clock::time_point back = Clock::now();
+  if (GetParam().killed) {
+    stub_ = std::make_unique<StubSimulator>(directory_, simPort);
+    ASSERT_TRUE(stub_->ready());
+  } else {
+    ASSERT_TRUE(stub_->Command("resume", "resumed"));
+  }
+  ASSERT_TRUE(WaitForConsoleCount("Connected to simulator\n", 2, 15000)) << Console() << Log();
+  const double reconnectSeconds = SecondsSince(back);
+  RecordProperty("reconnect_seconds", std::to_string(reconnectSeconds));
+  std::printf("reconnected %.2f s after the simulator's return\n", reconnectSeconds);
+  // The main loop tries once a second; allow for a loaded machine.
+  EXPECT_LT(reconnectSeconds, 5.0);
+
+  EXPECT_TRUE(commgr_->WaitForNew("recv block1 seq=", 5000)) << "the blocks flow again";
+  EXPECT_TRUE(commgr_->WaitForNew("recv block3 seq=", 5000));
+  EXPECT_TRUE(ChangeReachesSimulator(7)) << stub_->Output();
+  EXPECT_EQ(ConsoleCount("Simulator disconnected\n"), 1) << Console();
+}
+
+INSTANTIATE_TEST_SUITE_P(Simulator, SimulatorOutage,
+                         testing::Values(Outage{"StallsAndResumes", false}, Outage{"IsKilledAndStartedAgain", true}),
+                         [](const testing::TestParamInfo<Outage>& tested) { return std::string(tested.param.name); });
+
+TEST_F(RunningNode, SilentComMgrIsDroppedOnTheSixthSecondAndRegisteredWithUntilItAnswers) {
+  ASSERT_TRUE(commgr_->Command("silence"));
+  const Clock::time_point silent = Clock::now();
+  ASSERT_TRUE(WaitForConsoleCount("Connection with CommMgr lost\n", 1, 12000)) << Console();
+  const double dropSeconds = SecondsSince(silent);
+  std::printf("connection dropped %.2f s after the last keep-alive\n", dropSeconds);
+  EXPECT_GE(dropSeconds, 4.5) << "five silent seconds are still tolerated";
+  EXPECT_TRUE(commgr_->WaitForNew("registration from 127.0.0.1", 3000)) << "one a second while not connected";
+  EXPECT_TRUE(commgr_->WaitForNew("registration from 127.0.0.1", 3000));
+  EXPECT_EQ(ConsoleCount("Connected to CommMgr\n"), 1);
+  ASSERT_TRUE(commgr_->Command("talk"));
+  // The address answer to the next registration connects at once.
+  EXPECT_TRUE(WaitForConsoleCount("Connected to CommMgr\n", 2, 5000)) << Console();
+  EXPECT_TRUE(ChangeReachesSimulator(9));
+}
+
+TEST_F(RunningNode, BurstOfTenThousandChangesLeavesTheNodeWorking) {
+  constexpr int kBurst = 10000;
+  ASSERT_TRUE(WaitForConsoleCount("Connected to simulator\n", 1, 10000)) << Console();
+  ASSERT_TRUE(commgr_->Command("burst " + std::to_string(kBurst) + " 165"));
+  ASSERT_TRUE(commgr_->WaitFor("sent burst of ", 30000));
+  // Let the node work through what its socket kept: until the count of
+  // writes stops growing.
+  int received = -1;
+  for (int previous = -2; received != previous;) {
+    platform::SleepMs(1000);
+    previous = received;
+    ASSERT_TRUE(stub_->Command("writes 0x07BC", "writes 0x07BC "));
+    std::string output = stub_->Output();
+    received = std::stoi(output.substr(output.rfind("writes 0x07BC ") + 14));
+  }
+  RecordProperty("burst_writes_received", received);
+  std::printf("burst: %d of %d changes reached the simulator\n", received, kBurst);
+  EXPECT_GT(received, 0);
+  EXPECT_LE(received, kBurst);
+  EXPECT_TRUE(ChangeReachesSimulator(11)) << "no crash, no hang";
+  EXPECT_EQ(ConsoleCount("Simulator disconnected"), 0) << Console();
+}
+
+}  // namespace
