@@ -3,6 +3,7 @@
 #include <chrono>
 #include <filesystem>
 #include <thread>
+#include <vector>
 
 #include "platform/platform.h"
 #include "process/fatal.h"
@@ -12,15 +13,22 @@
 
 namespace {
 
+// Named locks live as long as the process, as the node's own do.
+ResourceHandle RegisterKept(const char* name) {
+  static auto* kept = new std::vector<ResourceHandle>;  // never destroyed
+  kept->push_back(RegisterResource(name));
+  return kept->back();
+}
+
 TEST(NamedLock, RegisteringLogsTheName) {
   LogTail log;
-  ResourceHandle handle = RegisterResource("TestMutex");
+  ResourceHandle handle = RegisterKept("TestMutex");
   EXPECT_NE(handle, nullptr);
   EXPECT_EQ(log.Count("TestMutex has been registered"), 1);
 }
 
 TEST(NamedLock, HolderTakesItTwiceAndMustGiveItBackTwice) {
-  ResourceHandle handle = RegisterResource("Twice");
+  ResourceHandle handle = RegisterKept("Twice");
   ASSERT_TRUE(GetResource(handle, "First()"));
   ASSERT_TRUE(GetResource(handle, "Second()"));
   ReleaseResource(handle, "Second()");
@@ -38,7 +46,7 @@ TEST(NamedLock, HolderTakesItTwiceAndMustGiveItBackTwice) {
 }
 
 TEST(NamedLock, WaitRunsOutAfterAboutTwoAndAHalfSecondsAndNamesTheCaller) {
-  ResourceHandle handle = RegisterResource("Held");
+  ResourceHandle handle = RegisterKept("Held");
   ASSERT_TRUE(GetResource(handle, "Holder()"));
   LogTail log;
   bool got = true;
@@ -55,7 +63,7 @@ TEST(NamedLock, WaitRunsOutAfterAboutTwoAndAHalfSecondsAndNamesTheCaller) {
 }
 
 TEST(NamedLock, ReleaseByAThreadThatDoesNotHoldItIsRefusedAndReported) {
-  ResourceHandle handle = RegisterResource("Owned");
+  ResourceHandle handle = RegisterKept("Owned");
   ASSERT_TRUE(GetResource(handle, "Owner()"));
   LogTail log;
   std::thread([&] { ReleaseResource(handle, "Intruder()"); }).join();

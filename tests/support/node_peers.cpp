@@ -1,6 +1,9 @@
 #include "support/node_peers.h"
 
+#include <cstdio>
 #include <filesystem>
+
+#include "net/monitor.h"
 
 namespace fs = std::filesystem;
 
@@ -10,8 +13,19 @@ StandInCommgr::StandInCommgr(const std::string& directory)
   ready_ = WaitForFileText(output_, "registrations on port 9019", 15000);
 }
 
-bool StandInCommgr::WaitForNew(const std::string& text, uint32_t timeoutMs) const {
+bool StandInCommgr::Ask(const std::string& command, const std::string& answer, uint32_t timeoutMs) {
   size_t from = Output().size();
+  if (!Command(command)) return false;
+  for (uint32_t waited = 0;; waited += 20) {
+    std::string now = Output();
+    size_t at = now.size() > from ? now.find(answer, from) : std::string::npos;
+    if (at != std::string::npos && now.find('\n', at) != std::string::npos) return true;  // the whole line
+    if (waited >= timeoutMs) return false;
+    platform::SleepMs(20);
+  }
+}
+
+bool StandInCommgr::WaitForAfter(size_t from, const std::string& text, uint32_t timeoutMs) const {
   for (uint32_t waited = 0;; waited += 50) {
     std::string now = Output();
     if (now.size() > from && now.find(text, from) != std::string::npos) return true;
@@ -24,14 +38,16 @@ void NodeWithPeers::SetUp() {
   // Successors of a restarted node are nobody's children: adopted, they are ours.
   platform::AdoptOrphanedDescendants();
   directory_ = MakeFreshDirectory("peers");
-  stub_ = std::make_unique<StubSimulator>(directory_);
+  if (nodeProgram_.empty()) nodeProgram_ = {ProgramBeside("zemsim")};
+  stub_ = std::make_unique<StubSimulator>(directory_, 0, std::vector<std::string>{}, stubProgram_);
   ASSERT_TRUE(stub_->ready());
   commgr_ = std::make_unique<StandInCommgr>(directory_);
   ASSERT_TRUE(commgr_->ready()) << commgr_->Output();
   // The stub's port is free for UDP too, and no two tests share it.
   port_ = stub_->port();
-  WriteWholeFile(In("ZemSim.cfg"), "ipaddress 127.0.0.1\nport " + std::to_string(port_) + "\nsimserver " +
-                                       stub_->endpoint() + "\n");
+  std::string config = "ipaddress 127.0.0.1\nport " + std::to_string(port_) + "\n";
+  if (viaSimServer_) config += "simserver " + stub_->endpoint() + "\n";
+  WriteWholeFile(In("ZemSim.cfg"), config);
 }
 
 void NodeWithPeers::TearDown() {
@@ -42,9 +58,8 @@ void NodeWithPeers::TearDown() {
 }
 
 void NodeWithPeers::StartNode() {
-  node_ = std::make_unique<ScopedChild>(std::vector<std::string>{ProgramBeside("zemsim")}, directory_,
-                                        In("console.txt"));
-  ASSERT_TRUE(WaitForFileText(In("console.txt"), "Connected to CommMgr\n", 15000)) << Console() << commgr_->Output();
+  node_ = std::make_unique<ScopedChild>(nodeProgram_, directory_, In("console.txt"));
+  ASSERT_TRUE(WaitForFileText(In("console.txt"), "Connected to CommMgr\n", 30000)) << Console() << commgr_->Output();
 }
 
 std::string NodeWithPeers::In(const char* name) const { return (fs::path(directory_) / name).string(); }
@@ -61,5 +76,41 @@ bool NodeWithPeers::WaitForConsoleCount(const std::string& text, int count, uint
     if (ConsoleCount(text) >= count) return true;
     if (waited >= timeoutMs) return false;
     platform::SleepMs(50);
+  }
+}
+
+namespace {
+std::vector<uint8_t> HexBytes(const std::string& text) {
+  std::vector<uint8_t> bytes;
+  for (size_t at = 0; at + 1 < text.size(); at += 3) bytes.push_back(static_cast<uint8_t>(std::stoul(text.substr(at, 2), nullptr, 16)));
+  return bytes;
+}
+
+// The hex bytes after the marker on the last line that has it.
+std::string AnswerAfter(const std::string& output, const std::string& marker) {
+  size_t at = output.rfind(marker);
+  if (at == std::string::npos) return {};
+  size_t end = output.find('\n', at);
+  return output.substr(at + marker.size(), end == std::string::npos ? std::string::npos : end - at - marker.size());
+}
+}  // namespace
+
+void NodeWithPeers::ExpectBlockMatchesSimulator(const char* name, const BlockLayout& layout) {
+  const std::string marker = std::string("last ") + name + ": ";
+  ASSERT_TRUE(commgr_->Ask(std::string("last ") + name, marker));
+  std::vector<uint8_t> block = HexBytes(AnswerAfter(commgr_->Output(), marker));
+  ASSERT_FALSE(block.empty()) << name << " never arrived";
+  for (size_t i = 0; i < layout.count; ++i) {
+    const BlockField& field = layout.fields[i];
+    if (field.simOffset == HEARTBEAT_OFFSET) continue;  // the node itself writes it once a second
+    char query[32], answer[32];
+    std::snprintf(query, sizeof query, "get 0x%04X %u", field.simOffset, field.width);
+    std::snprintf(answer, sizeof answer, "get 0x%04X %u: ", field.simOffset, field.width);
+    ASSERT_TRUE(stub_->Command(query, answer));
+    std::vector<uint8_t> expected = HexBytes(AnswerAfter(stub_->Output(), answer));
+    ASSERT_LE(field.blockOffset + field.width, block.size());
+    std::vector<uint8_t> carried(block.begin() + field.blockOffset, block.begin() + field.blockOffset + field.width);
+    EXPECT_EQ(carried, expected) << name << " bytes " << field.blockOffset << " from offset 0x" << std::hex
+                                 << field.simOffset;
   }
 }

@@ -6,7 +6,9 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "simlink/blocks.h"
 #include "support/test_support.h"
 
 // The stand-in ComMgr, showing every message it gets.
@@ -19,9 +21,12 @@ class StandInCommgr {
   bool Command(const std::string& command) { return child_.Send(command + "\n"); }
   int64_t id() const { return child_.id(); }
   // Waits for text that appears after everything seen so far.
-  bool WaitForNew(const std::string& text, uint32_t timeoutMs) const;
+  bool WaitForNew(const std::string& text, uint32_t timeoutMs) const { return WaitForAfter(Output().size(), text, timeoutMs); }
+  // Sends a command and waits for the whole line that answers it.
+  bool Ask(const std::string& command, const std::string& answer, uint32_t timeoutMs = 5000);
 
  private:
+  bool WaitForAfter(size_t from, const std::string& text, uint32_t timeoutMs) const;
   std::string output_;
   ScopedChild child_;
   bool ready_ = false;
@@ -44,6 +49,16 @@ class NodeWithPeers : public testing::Test {
   // Occurrences of the text in the node's console so far.
   int ConsoleCount(const std::string& text) const;
   bool WaitForConsoleCount(const std::string& text, int count, uint32_t timeoutMs) const;
+
+  // Compares every field of the block's layout table, as commgr last
+  // received it, with the bytes at the field's offset in the simulator.
+  void ExpectBlockMatchesSimulator(const char* name, const BlockLayout& layout);
+
+  // How the node and the stand-in simulator are started; a fixture may
+  // change them before SetUp.
+  std::vector<std::string> nodeProgram_;
+  std::vector<std::string> stubProgram_;  // empty: simstub beside the tests, stream only
+  bool viaSimServer_ = true;              // false: the platform's own way to the simulator
 
   std::string directory_;
   std::unique_ptr<StubSimulator> stub_;

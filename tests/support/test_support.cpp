@@ -119,17 +119,21 @@ std::string StubOutputPath(const std::string& directory) {
   return (fs::path(directory) / ("simstub-" + std::to_string(++serial) + ".txt")).string();
 }
 
-std::vector<std::string> StubArguments(uint16_t port, const std::vector<std::string>& extra) {
-  std::vector<std::string> arguments = {ProgramBeside("simstub"), "--port", std::to_string(port), "--no-window"};
+std::vector<std::string> StubArguments(uint16_t port, const std::vector<std::string>& extra,
+                                       const std::vector<std::string>& program) {
+  std::vector<std::string> arguments = program;
+  if (program.empty()) arguments = {ProgramBeside("simstub"), "--no-window"};
+  arguments.insert(arguments.end(), {"--port", std::to_string(port)});
   arguments.insert(arguments.end(), extra.begin(), extra.end());
   return arguments;
 }
 }  // namespace
 
-StubSimulator::StubSimulator(const std::string& directory, uint16_t port, const std::vector<std::string>& extra)
-    : output_(StubOutputPath(directory)), child_(StubArguments(port, extra), directory, output_, true) {
+StubSimulator::StubSimulator(const std::string& directory, uint16_t port, const std::vector<std::string>& extra,
+                             const std::vector<std::string>& program)
+    : output_(StubOutputPath(directory)), child_(StubArguments(port, extra, program), directory, output_, true) {
   const std::string marker = "serving on 127.0.0.1:";
-  if (!WaitForFileText(output_, marker, 15000)) return;
+  if (!WaitForFileText(output_, marker, 30000)) return;
   std::string text = Output();
   size_t at = text.find(marker) + marker.size();
   port_ = static_cast<uint16_t>(std::stoi(text.substr(at)));

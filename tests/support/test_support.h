@@ -74,10 +74,13 @@ void EnterDirectory(const std::string& directory);
 std::string ProgramBeside(const std::string& name);
 
 // The stand-in simulator, serving on a free loopback port (or the one
-// given), steered through its standard input.
+// given), steered through its standard input. By default the simstub built
+// beside the test, without a server window; or the program given (for
+// example a Windows build under wine), with whatever window it opens.
 class StubSimulator {
  public:
-  explicit StubSimulator(const std::string& directory, uint16_t port = 0, const std::vector<std::string>& extra = {});
+  explicit StubSimulator(const std::string& directory, uint16_t port = 0, const std::vector<std::string>& extra = {},
+                         const std::vector<std::string>& program = {});
   bool ready() const { return port_ != 0; }
   uint16_t port() const { return port_; }
   std::string endpoint() const { return "127.0.0.1:" + std::to_string(port_); }

@@ -31,6 +31,14 @@ TEST_F(NodeOnTheNetwork, RegistersConnectsAndMirrorsTheSimulator) {
   EXPECT_TRUE(commgr_->WaitFor("ident=N123AB ", 5000));
 }
 
+TEST_F(NodeOnTheNetwork, BlocksCarryTheSimulatorsBytesWhereTheirLayoutsPutThem) {
+  ASSERT_TRUE(stub_->Command("freeze", "frozen"));
+  platform::SleepMs(1500);  // a whole polling cycle after the freeze
+  ExpectBlockMatchesSimulator("block1", Block1Layout());
+  ExpectBlockMatchesSimulator("block2", Block2Layout());
+  ExpectBlockMatchesSimulator("block3", Block3Layout());
+}
+
 TEST_F(NodeOnTheNetwork, VariableChangesReachTheSimulatorAsTheirWrites) {
   ASSERT_TRUE(commgr_->Command("items i:165=5 d:114=1000 i:116=90"));
   EXPECT_TRUE(stub_->WaitForOutput("write 0x07BC 4: 05 00 00 00\n", 5000)) << stub_->Output();

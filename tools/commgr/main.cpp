@@ -52,6 +52,7 @@ struct TypeStats {
   uint64_t countAtLastReport = 0;
 };
 std::map<std::pair<uint32_t, uint32_t>, TypeStats> stats;
+std::map<uint32_t, std::vector<uint8_t>> lastDataMessage;  // by data message type
 auto lastReport = std::chrono::steady_clock::now();
 
 void Say(const std::string& line) {
@@ -118,6 +119,7 @@ void Usage() {
       "  raw HEXBYTES                       send these bytes as one datagram\n"
       "  burst N FSX                        N messages of one integer item (values 1..N), at once\n"
       "  shutdown                           tell the node to end\n"
+      "  last block1|block2|block3          the latest block received, in hex\n"
       "  stats | quit\n",
       stderr);
 }
@@ -178,19 +180,24 @@ void ShowMessage(const uint8_t* message, int length) {
     TypeStats& entry = stats[{header.MsgClass, header.MsgType}];
     ++entry.count;
     entry.lastSeq = header.SeqNo;
+    if (header.MsgClass == MSG_CLASS_DATA) lastDataMessage[header.MsgType].assign(message, message + length);
   }
   if (!options.verbose) return;
   const uint32_t seq = header.SeqNo;
   if (header.MsgClass == MSG_CLASS_DATA && header.MsgType == MSG_BLOCK_1 && length == BLOCK_1_SIZE) {
-    Say(Format("recv block1 seq=%u len=%d\n", seq, length));
+    Say(Format("recv block1 seq=%u len=%d n1=%.1f/%.1f\n", seq, length, GetF64(message + 72), GetF64(message + 80)));
   } else if (header.MsgClass == MSG_CLASS_DATA && header.MsgType == MSG_BLOCK_2 && length == BLOCK_2_SIZE) {
     char model[Block2Field::MODEL_NAME_CAPACITY + 1] = {};
     std::memcpy(model, message + Block2Field::ModelName, Block2Field::MODEL_NAME_CAPACITY);
-    Say(Format("recv block2 seq=%u model=%s activation=%u\n", seq, model,
-               GetU16(message + Block2Field::ActivationFlag)));
+    Say(Format("recv block2 seq=%u model=%s activation=%u com1=1%02X.%02X nav1=1%02X.%02X\n", seq, model,
+               GetU16(message + Block2Field::ActivationFlag), message[Block2Field::Com1 + 1],
+               message[Block2Field::Com1], message[Block2Field::Nav1 + 1], message[Block2Field::Nav1]));
   } else if (header.MsgClass == MSG_CLASS_DATA && header.MsgType == MSG_BLOCK_3 && length == BLOCK_3_SIZE) {
-    Say(Format("recv block3 seq=%u connected=%u hotkey=%u changes=%u\n", seq, message[Block3Field::ConnectedByte],
-               message[Block3Field::HotKeyByte], GetU32(message + Block3Field::FsChangeCount)));
+    // 0x02BC indicated airspeed (knots x 128), 0x057C bank (360/2^32 degrees)
+    Say(Format("recv block3 seq=%u connected=%u hotkey=%u changes=%u ias=%.0f bank=%.1f ap_hdg=%.0f\n", seq,
+               message[Block3Field::ConnectedByte], message[Block3Field::HotKeyByte],
+               GetU32(message + Block3Field::FsChangeCount), GetU32(message + 128) / 128.0,
+               GetI32(message + 148) * 360.0 / 4294967296.0, GetU16(message + Block3Field::Heading) * 360.0 / 65536.0));
   } else if (header.MsgClass == MSG_CLASS_DATA && header.MsgType == MSG_AIR_TRAFFIC && length == TRAFFIC_MESSAGE_SIZE) {
     ShowTraffic(message, "air", seq);
   } else if (header.MsgClass == MSG_CLASS_DATA && header.MsgType == MSG_GND_TRAFFIC && length == TRAFFIC_MESSAGE_SIZE) {
@@ -205,6 +212,17 @@ void ShowMessage(const uint8_t* message, int length) {
   }
 }
 
+const char* TypeName(uint32_t msgClass, uint32_t type) {
+  static const std::map<std::pair<uint32_t, uint32_t>, const char*> names = {
+      {{MSG_CLASS_DATA, MSG_BLOCK_1}, "block1"},         {{MSG_CLASS_DATA, MSG_BLOCK_2}, "block2"},
+      {{MSG_CLASS_DATA, MSG_BLOCK_3}, "block3"},         {{MSG_CLASS_DATA, MSG_AIR_TRAFFIC}, "air-traffic"},
+      {{MSG_CLASS_DATA, MSG_GND_TRAFFIC}, "ground-traffic"}, {{MSG_CLASS_DATA, MSG_REMOTE_DATA}, "remote"},
+      {{MSG_CLASS_DATA, MSG_UPDATE}, "update"},          {{MSG_CLASS_NETWORK, MSG_KEEP_ALIVE}, "keep-alive"},
+      {{MSG_CLASS_NETWORK, MSG_SYS_LOG}, "syslog"}};
+  auto found = names.find({msgClass, type});
+  return found == names.end() ? "other" : found->second;
+}
+
 void ReportStats() {
   auto now = std::chrono::steady_clock::now();
   std::string text;
@@ -215,8 +233,8 @@ void ReportStats() {
     for (auto& [key, entry] : stats) {
       double rate = seconds > 0 ? static_cast<double>(entry.count - entry.countAtLastReport) / seconds : 0;
       entry.countAtLastReport = entry.count;
-      text += Format("stats class=%u type=%u count=%llu rate=%.2f/s last_seq=%u\n", key.first, key.second,
-                     static_cast<unsigned long long>(entry.count), rate, entry.lastSeq);
+      text += Format("stats class=%u type=%u count=%llu rate=%.2f/s last_seq=%u name=%s\n", key.first, key.second,
+                     static_cast<unsigned long long>(entry.count), rate, entry.lastSeq, TypeName(key.first, key.second));
     }
   }
   Say(text.empty() ? "stats none\n" : text);
@@ -375,6 +393,22 @@ void RunCommand(const std::string& line) {
   } else if (command == "shutdown") {
     SendToNodes(Message(MSG_CLASS_NETWORK, MSG_SHUTDOWN, 0, 0));
     Say("sent shutdown\n");
+  } else if (command == "last") {
+    static const std::map<std::string, uint32_t> blocks = {
+        {"block1", MSG_BLOCK_1}, {"block2", MSG_BLOCK_2}, {"block3", MSG_BLOCK_3}};
+    std::string name;
+    words >> name;
+    auto block = blocks.find(name);
+    if (block == blocks.end()) {
+      Say("error: last block1|block2|block3\n");
+      return;
+    }
+    std::string hex;
+    {
+      std::lock_guard<std::mutex> guard(stateLock);
+      for (uint8_t byte : lastDataMessage[block->second]) hex += Format(hex.empty() ? "%02X" : " %02X", byte);
+    }
+    Say("last " + name + ": " + hex + "\n");
   } else if (command == "stats") {
     ReportStats();
   } else if (command == "quit") {

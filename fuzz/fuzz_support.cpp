@@ -1,0 +1,59 @@
+#include "fuzz_support.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "platform/platform.h"
+#include "process/bytes.h"
+#include "process/fatal.h"
+#include "process/log.h"
+#include "process/process_state.h"
+#include "process/text.h"
+#include "simlink/ipc_inprocess_transport.h"
+#include "simlink/ipc_link.h"
+#include "simlink/sim_connection.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+InProcessTransport simulator;
+}
+
+void PrepareFuzzProcess(int* argc, char*** argv) {
+  // A restart starts this program again with "-rx N": that successor ends at once.
+  for (int i = 1; i < *argc; ++i) {
+    if (std::strcmp((*argv)[i], "-rx") == 0) std::_Exit(0);
+  }
+  if (std::freopen("/dev/null", "w", stdout) == nullptr) std::abort();
+  platform::SetEnvironmentValue("ZEMSIM_HEADLESS", "1");
+
+  std::error_code ignored;
+  fs::path gone = fs::temp_directory_path() / ("zemsim-fuzz-" + std::to_string(platform::CurrentProcessId()));
+  fs::create_directories(gone, ignored);
+  fs::current_path(gone, ignored);
+  fs::remove(gone, ignored);
+  platform::SetFileSystemRoot((gone / "root").string());
+  Log("first line: finds no place for a log and switches logging off\n");
+
+  // The one restart a process makes is spent here, on the successor above.
+  CopyText(ProcessState.programPath, (*argv)[0]);
+  Restart();
+  ProcessState.quitRequested = false;
+}
+
+InProcessTransport& ConnectInProcessSimulator() {
+  IpcTiming.retrySleepMs = 0;
+  IpcTiming.handshakeSleepMs = 0;
+  SetIpcTransport(&simulator);
+  uint8_t versions[8];
+  PutU32(versions, 0x40000000);
+  PutU32(versions + 4, 0xFADE000D);
+  simulator.space.Write(0x3304, versions, sizeof versions);
+  simulator.space.SetReadOnly(0x3304, 8);
+  InitSimulatorLink();
+  if (FSUIPCConnect() != 0) std::abort();
+  return simulator;
+}

@@ -1,0 +1,69 @@
+// The Windows build of the node under wine, beside the Windows simstub: the
+// simulator reached through its server window (atom, named mapping, the
+// registered message), ComMgr native. Skipped where the Windows build or
+// wine is absent.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "support/node_peers.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class WindowsNodeUnderWine : public NodeWithPeers {
+ protected:
+  void SetUp() override {
+    const fs::path bin = ZEMSIM_WINDOWS_BIN;
+    if (!fs::exists(bin / "zemsim.exe") || !fs::exists(bin / "simstub.exe") || !fs::exists(ZEMSIM_WINE_SERVER)) {
+      GTEST_SKIP() << "no Windows build in " << bin << " or no wine";
+    }
+    platform::SetEnvironmentValue("WINEPREFIX", ZEMSIM_WINE_PREFIX);
+    platform::SetEnvironmentValue("WINEDEBUG", "-all");
+    nodeProgram_ = {ZEMSIM_WINE_RUN, (bin / "zemsim.exe").string()};
+    stubProgram_ = {ZEMSIM_WINE_RUN, (bin / "simstub.exe").string()};
+    viaSimServer_ = false;
+    NodeWithPeers::SetUp();
+    if (!HasFatalFailure()) StartNode();
+  }
+
+  void TearDown() override {
+    node_.reset();
+    stub_.reset();
+    // The wine server and the helpers it started end with the prefix's programs.
+    for (const char* how : {"-k", "-w"}) {
+      ScopedChild server({ZEMSIM_WINE_SERVER, how}, directory_, "");
+      int code = 0;
+      server.WaitForExit(15000, code);
+    }
+    NodeWithPeers::TearDown();
+  }
+};
+
+TEST_F(WindowsNodeUnderWine, RegistersMirrorsTheSimulatorAppliesChangesAndShutsDownWith100) {
+  EXPECT_TRUE(commgr_->WaitFor("registration from 127.0.0.1: \"0.0.0.0 " + std::to_string(port_), 5000))
+      << commgr_->Output();
+  ASSERT_TRUE(WaitForFileText(In("console.txt"), "Connected to simulator\n", 30000)) << Console();
+  EXPECT_NE(stub_->Output().find("server window UIPCMAIN"), std::string::npos) << stub_->Output();
+
+  ASSERT_TRUE(stub_->Command("freeze", "frozen"));
+  platform::SleepMs(2000);  // a whole polling cycle after the freeze
+  ExpectBlockMatchesSimulator("block1", Block1Layout());
+  ExpectBlockMatchesSimulator("block2", Block2Layout());
+  ExpectBlockMatchesSimulator("block3", Block3Layout());
+
+  ASSERT_TRUE(commgr_->Command("items i:165=5 d:114=1000"));
+  EXPECT_TRUE(stub_->WaitForOutput("write 0x07BC 4: 05 00 00 00\n", 10000)) << stub_->Output();
+  EXPECT_TRUE(stub_->WaitForOutput("write 0x0330 2: 01 00\n", 5000));
+
+  ASSERT_TRUE(commgr_->Command("shutdown"));
+  int code = 0;
+  ASSERT_TRUE(node_->WaitForExit(20000, code)) << Console();
+  EXPECT_EQ(code, 100);
+  EXPECT_NE(Log().find("Shutdown message received. Bye\n"), std::string::npos);
+}
+
+}  // namespace
