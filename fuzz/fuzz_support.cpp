@@ -7,7 +7,6 @@
 #include <string>
 
 #include "platform/platform.h"
-#include "process/bytes.h"
 #include "process/fatal.h"
 #include "process/log.h"
 #include "process/process_state.h"
@@ -47,13 +46,7 @@ void PrepareFuzzProcess(int* argc, char*** argv) {
 InProcessTransport& ConnectInProcessSimulator() {
   IpcTiming.retrySleepMs = 0;
   IpcTiming.handshakeSleepMs = 0;
-  SetIpcTransport(&simulator);
-  uint8_t versions[8];
-  PutU32(versions, 0x40000000);
-  PutU32(versions + 4, 0xFADE000D);
-  simulator.space.Write(0x3304, versions, sizeof versions);
-  simulator.space.SetReadOnly(0x3304, 8);
   InitSimulatorLink();
-  if (FSUIPCConnect() != 0) std::abort();
+  if (ConnectInProcess(simulator) != 0) std::abort();
   return simulator;
 }

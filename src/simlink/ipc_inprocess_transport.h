@@ -1,7 +1,7 @@
 #pragma once
-// The server engine called directly, for unit tests: the link's view is
-// executed over an offset space of the test's own, with knobs for the ways a
-// real server fails.
+// The server engine called directly, for unit tests, fuzzing and
+// benchmarks: the link's view is executed over an offset space of the
+// caller's own, with knobs for the ways a real server fails.
 
 #include <array>
 #include <cstdint>
@@ -35,3 +35,8 @@ class InProcessTransport final : public IpcTransport {
   bool open_ = false;
   std::array<uint8_t, IPC_BUFFER_SIZE> view_{};
 };
+
+// Gives the server the versions a simulator reports, makes it the link's
+// transport and connects as the main loop does; the result is that of
+// FSUIPCConnect (0: connected).
+uint32_t ConnectInProcess(InProcessTransport& server);
