@@ -64,7 +64,10 @@ int main(int argc, char** argv) {
   platform::SetFileSystemRoot((fs::path(testDirectory) / "root").string());
   // Nothing here waits for a person at a keyboard, nor for a click.
   platform::SetEnvironmentValue("ZEMSIM_HEADLESS", "1");
-  if (std::freopen(ZEMSIM_NULL_DEVICE, "r", stdin) == nullptr) return 2;
+  if (std::freopen(ZEMSIM_NULL_DEVICE, "r", stdin) == nullptr) {
+    std::fprintf(stderr, "Test runner: cannot read from %s\n", ZEMSIM_NULL_DEVICE);
+    return 2;
+  }
 
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   testing::InitGoogleTest(&argc, argv);
