@@ -29,7 +29,7 @@ void PrintAndLog(const char* text) {
 }
 
 // The address message's text: an address (cut at 199 characters) and a
-// decimal port; false when the port is missing.
+// decimal port; false when either is missing.
 bool ParseAddressText(const char* text, char (&address)[200], int32_t& port) {
   const char* p = text;
   while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;
@@ -45,11 +45,19 @@ bool ParseAddressText(const char* text, char (&address)[200], int32_t& port) {
   return true;
 }
 
+// A destination every send can reach: a unicast IPv4 address and a port
+// from 1 to 65535.
+bool IsUsableDestination(uint32_t address, int32_t port) {
+  return address != INVALID_IPV4 && address != 0 && port >= 1 && port <= 65535;
+}
+
 void HandleAddress(const uint8_t* message) {
   char address[200];
   int32_t port = 0;
-  if (!ParseAddressText(reinterpret_cast<const char*>(message + MSG_HEADER_SIZE), address, port)) {
-    Log("HandleNetworkMsgs(Address) - Address message without a port dropped\n");
+  // Anything else would connect the node to a place where every send fails.
+  if (!ParseAddressText(reinterpret_cast<const char*>(message + MSG_HEADER_SIZE), address, port) ||
+      !IsUsableDestination(ParseDottedDecimal(address), port)) {
+    Log("HandleNetworkMsgs(Address) - Address message without a usable address and port dropped\n");
     DumpMessage(message, "HandleNetworkMessages(Address)");
     return;
   }

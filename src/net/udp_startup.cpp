@@ -6,6 +6,7 @@
 #include "net/ipv4_text.h"
 #include "process/log.h"
 #include "process/print.h"
+#include "process/process_state.h"
 #include "process/settings.h"
 #include "process/text.h"
 
@@ -16,6 +17,27 @@ void PrintAndLog(const char* format, const char* text) {
   FormatText(line, sizeof line, format, text);
   Print(line);
   Log(line);
+}
+
+constexpr uint32_t BIND_WAIT_MS = 30000;
+constexpr uint32_t BIND_RETRY_MS = 250;
+
+// A restarted instance may find its predecessor still on the port (on
+// Windows the predecessor can be inside a simulator exchange for about 19 s
+// before it ends): it waits for the port a while instead of ending at once,
+// which would leave no node running.
+bool BindReceiveSocket(uint32_t address, uint16_t port) {
+  bool inUse = false;
+  if (platform::UdpBind(NetState.RecvSocket, address, port, &inUse)) return true;
+  if (!inUse || ProcessState.restartCount <= 0) return false;
+  LogFormat("InitUDP() - Port %d is in use; waiting up to %d s for it\n", static_cast<int>(port),
+            static_cast<int>(BIND_WAIT_MS / 1000));
+  for (uint32_t waited = 0; waited < BIND_WAIT_MS; waited += BIND_RETRY_MS) {
+    platform::SleepMs(BIND_RETRY_MS);
+    if (platform::UdpBind(NetState.RecvSocket, address, port, &inUse)) return true;
+    if (!inUse) return false;
+  }
+  return false;
 }
 
 }  // namespace
@@ -96,7 +118,7 @@ bool InitSimUDP(const char* ipaddress, const char* ipmask, int32_t majorVersion,
     Log("InitUDP() - Bad IP address\n");
     return false;
   }
-  if (!platform::UdpBind(NetState.RecvSocket, bindAddress, static_cast<uint16_t>(Settings.port))) {
+  if (!BindReceiveSocket(bindAddress, static_cast<uint16_t>(Settings.port))) {
     Log("InitUDP() - Monitor socket bind error\n");
     return false;
   }

@@ -77,11 +77,24 @@ uint32_t CurrentProcessId();
 // starts inherit.
 void SetEnvironmentValue(const char* name, const char* value);
 
-// Starts the program named by the command line's first word as an
-// independent process that nobody waits for, in a console (Windows) or a
-// session (POSIX) of its own. On POSIX the executable started is this
-// process's own, whatever the first word says. False when nothing started.
-bool StartDetachedProcess(const std::string& commandLine);
+// Asks for a successor of this process from the command line (its first
+// word names the program, then the arguments). On Windows it starts at once
+// as an independent process with a console of its own. On POSIX it is only
+// remembered: HandOverToSuccessor later puts it in this process's place. False
+// when nothing could be started.
+bool StartSuccessor(const std::string& commandLine);
+
+// Hands this process over to the successor asked for. On POSIX this process's
+// own executable replaces the running image with the successor's arguments
+// (same process id, terminal and parent; every file and socket closed, the
+// terminal's modes given back) and the call does not return, unless that
+// fails. Returns true when the successor runs on its own (Windows), false
+// when there is none; the caller then ends this process.
+bool HandOverToSuccessor();
+
+// Starts a thread running the body, detached, with the platform's default
+// stack size; false when it cannot be created.
+bool StartThread(void (*body)());
 
 // Ends the whole process at once with the code, from any thread. POSIX keeps
 // only the low 8 bits of the code.
@@ -149,7 +162,9 @@ void CloseSocket(SocketHandle socket);
 
 // UDP over IPv4. Addresses are in host byte order.
 SocketHandle UdpOpen();
-bool UdpBind(SocketHandle socket, uint32_t address, uint16_t port);
+// False when the socket could not be bound; addressInUse then tells whether
+// another socket holds the address and port.
+bool UdpBind(SocketHandle socket, uint32_t address, uint16_t port, bool* addressInUse = nullptr);
 // SO_BROADCAST given as a 4-byte integer of the value.
 void SetBroadcast(SocketHandle socket, int32_t value);
 // Asks for a receive buffer of that many bytes (the system may give less).

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <mutex>
+#include <new>
 
 #include <arpa/inet.h>
 #include <dirent.h>
@@ -19,6 +20,7 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <pthread.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
 #include <spawn.h>
@@ -188,19 +190,73 @@ uint32_t CurrentProcessId() { return static_cast<uint32_t>(getpid()); }
 
 void SetEnvironmentValue(const char* name, const char* value) { setenv(name, value, 1); }
 
-bool StartDetachedProcess(const std::string& commandLine) {
+namespace {
+std::mutex successorLock;
+std::vector<std::string> successorArguments;  // empty: no successor asked for
+
+// Every descriptor but the standard three is closed by the coming exec.
+void CloseOnExecAboveStandardStreams() {
+  if (close_range(3, ~0U, CLOSE_RANGE_CLOEXEC) == 0) return;
+  DIR* descriptors = opendir("/proc/self/fd");
+  if (descriptors == nullptr) return;
+  for (dirent* entry = readdir(descriptors); entry != nullptr; entry = readdir(descriptors)) {
+    int fd = std::atoi(entry->d_name);
+    if (fd > 2 && fd != dirfd(descriptors)) fcntl(fd, F_SETFD, FD_CLOEXEC);
+  }
+  closedir(descriptors);
+}
+}  // namespace
+
+bool StartSuccessor(const std::string& commandLine) {
   std::vector<std::string> words = SplitCommandLine(commandLine);
+  if (words.empty()) return false;
+  std::lock_guard<std::mutex> guard(successorLock);
+  successorArguments = std::move(words);
+  return true;
+}
+
+bool HandOverToSuccessor() {
+  std::vector<std::string> words;
+  {
+    std::lock_guard<std::mutex> guard(successorLock);
+    words = successorArguments;
+  }
   if (words.empty()) return false;
   std::vector<char*> argv;
   for (std::string& word : words) argv.push_back(word.data());
   argv.push_back(nullptr);
+  RestoreTerminal();
+  std::fflush(stdout);
+  std::fflush(stderr);
+  CloseOnExecAboveStandardStreams();
+  execv("/proc/self/exe", argv.data());
+  return false;
+}
 
-  posix_spawnattr_t attributes;
-  if (posix_spawnattr_init(&attributes) != 0) return false;
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
-  pid_t child = 0;
-  int result = posix_spawn(&child, "/proc/self/exe", nullptr, &attributes, argv.data(), environ);
-  posix_spawnattr_destroy(&attributes);
+bool StartThread(void (*body)()) {
+  struct Start {
+    void (*body)();
+  };
+  Start* start = new (std::nothrow) Start{body};
+  if (start == nullptr) return false;
+  pthread_attr_t attributes;
+  if (pthread_attr_init(&attributes) != 0) {
+    delete start;
+    return false;
+  }
+  pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
+  pthread_t thread;
+  int result = pthread_create(
+      &thread, &attributes,
+      [](void* argument) -> void* {
+        void (*run)() = static_cast<Start*>(argument)->body;
+        delete static_cast<Start*>(argument);
+        run();
+        return nullptr;
+      },
+      start);
+  pthread_attr_destroy(&attributes);
+  if (result != 0) delete start;
   return result == 0;
 }
 
@@ -470,9 +526,11 @@ SocketHandle UdpOpen() {
   return fd < 0 ? NO_SOCKET : fd;
 }
 
-bool UdpBind(SocketHandle socket, uint32_t address, uint16_t port) {
+bool UdpBind(SocketHandle socket, uint32_t address, uint16_t port, bool* addressInUse) {
   sockaddr_in local = Ipv4(address, port);
-  return ::bind(Fd(socket), reinterpret_cast<sockaddr*>(&local), sizeof local) == 0;
+  bool bound = ::bind(Fd(socket), reinterpret_cast<sockaddr*>(&local), sizeof local) == 0;
+  if (addressInUse != nullptr) *addressInUse = !bound && errno == EADDRINUSE;
+  return bound;
 }
 
 void SetBroadcast(SocketHandle socket, int32_t value) {

@@ -19,6 +19,7 @@
 #include <cstring>
 #include <ctime>
 #include <mutex>
+#include <new>
 
 namespace platform {
 namespace {
@@ -140,7 +141,11 @@ uint32_t CurrentProcessId() { return GetCurrentProcessId(); }
 // system's (inherited by new processes) both change.
 void SetEnvironmentValue(const char* name, const char* value) { _putenv_s(name, value); }
 
-bool StartDetachedProcess(const std::string& commandLine) {
+namespace {
+std::atomic<bool> successorStarted{false};
+}
+
+bool StartSuccessor(const std::string& commandLine) {
   std::string mutableLine = commandLine;  // CreateProcessA may write into it
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
@@ -151,6 +156,32 @@ bool StartDetachedProcess(const std::string& commandLine) {
   }
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
+  successorStarted = true;
+  return true;
+}
+
+bool HandOverToSuccessor() { return successorStarted; }
+
+bool StartThread(void (*body)()) {
+  struct Start {
+    void (*body)();
+  };
+  Start* start = new (std::nothrow) Start{body};
+  if (start == nullptr) return false;
+  HANDLE thread = CreateThread(
+      nullptr, 0,
+      [](LPVOID argument) -> DWORD {
+        void (*run)() = static_cast<Start*>(argument)->body;
+        delete static_cast<Start*>(argument);
+        run();
+        return 0;
+      },
+      start, 0, nullptr);
+  if (thread == nullptr) {
+    delete start;
+    return false;
+  }
+  CloseHandle(thread);
   return true;
 }
 
@@ -421,9 +452,11 @@ SocketHandle UdpOpen() {
   return socket == INVALID_SOCKET ? NO_SOCKET : static_cast<SocketHandle>(socket);
 }
 
-bool UdpBind(SocketHandle socket, uint32_t address, uint16_t port) {
+bool UdpBind(SocketHandle socket, uint32_t address, uint16_t port, bool* addressInUse) {
   sockaddr_in local = Ipv4(address, port);
-  return ::bind(Raw(socket), reinterpret_cast<sockaddr*>(&local), sizeof local) == 0;
+  bool bound = ::bind(Raw(socket), reinterpret_cast<sockaddr*>(&local), sizeof local) == 0;
+  if (addressInUse != nullptr) *addressInUse = !bound && WSAGetLastError() == WSAEADDRINUSE;
+  return bound;
 }
 
 void SetBroadcast(SocketHandle socket, int32_t value) {

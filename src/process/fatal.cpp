@@ -59,6 +59,9 @@ void Restart() {
   if (restartAsked.exchange(true)) return;
   SendSysLog(NodeId, 3, "Restarting");
   platform::SleepMs(100);
-  platform::StartDetachedProcess(RestartCommandLine(ProcessState.programPath, ProcessState.restartCount + 1));
+  // On Windows the successor starts now in a console of its own; on POSIX
+  // the main loop hands this process over to it (same process id, terminal
+  // and service).
+  platform::StartSuccessor(RestartCommandLine(ProcessState.programPath, ProcessState.restartCount + 1));
   ProcessState.quitRequested = true;
 }

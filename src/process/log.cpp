@@ -31,15 +31,15 @@ std::string CurrentLogPath() {
 }
 
 void SetLogPath(std::string path) {
-  if (path.size() > LOG_PATH_CAPACITY - 1) path.resize(LOG_PATH_CAPACITY - 1);
   std::lock_guard<std::mutex> guard(pathGuard);
   logPath = std::move(path);
 }
 
-std::FILE* CreateLogFile(std::string directory, const char* name) {
+std::FILE* CreateLogFile(const std::string& directory, const char* name) {
   if (directory.empty()) return nullptr;  // never the bare root by accident
-  if (directory.size() > LOG_PATH_CAPACITY - 1) directory.resize(LOG_PATH_CAPACITY - 1);
   std::string path = directory + platform::PathSeparator() + name;
+  // A path cut to fit the field would name another file: this place fails.
+  if (path.size() > LOG_PATH_CAPACITY - 1) return nullptr;
   SetLogPath(path);
   return std::fopen(CurrentLogPath().c_str(), "wb");
 }

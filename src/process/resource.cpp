@@ -1,5 +1,6 @@
 #include "process/resource.h"
 
+#include <atomic>
 #include <new>
 
 #include "net/msg_header.h"
@@ -12,6 +13,7 @@
 
 namespace {
 constexpr auto RESOURCE_WAIT = std::chrono::milliseconds(2500);
+std::atomic<ReleaseHook> releaseHook{nullptr};
 
 // Reports a lock failure to the system log and, unlocked, to the log file.
 void ReportLockFailure(const char* text) {
@@ -53,7 +55,12 @@ void ReleaseResource(ResourceHandle handle, const char* caller) {
     ReportLockFailure(text);
     return;
   }
-  if (handle->Release()) return;
+  if (handle->Release()) {
+    if (ReleaseHook hook = releaseHook.load()) hook(caller);
+    return;
+  }
   FormatText(text, sizeof text, "ReleaseResource() - Error. Caller: %s", caller);
   ReportLockFailure(text);
 }
+
+void SetReleaseHook(ReleaseHook hook) { releaseHook = hook; }

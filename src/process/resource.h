@@ -13,3 +13,9 @@ ResourceHandle RegisterResource(const char* name);
 // with 9191.
 bool GetResource(ResourceHandle handle, const char* caller);
 void ReleaseResource(ResourceHandle handle, const char* caller);
+
+// Tests only: a function run on the releasing thread right after every
+// successful release, given the caller's name, so that a test can put
+// another step at exactly that point of an interleaving. nullptr: none.
+using ReleaseHook = void (*)(const char* caller);
+void SetReleaseHook(ReleaseHook hook);

@@ -86,6 +86,17 @@ void SetDebug(const char* value) {
 
 void Ignore(const char*) {}
 
+// A port the node cannot bind as written would be advertised all the same,
+// and ComMgr would answer where nobody listens.
+void SetPort(const char* value) {
+  int32_t port = LeadingDecimal(value);
+  if (port >= 1 && port <= 65535) {
+    Settings.port = port;
+  } else {
+    LogFormat("ReadConfig() - Port %d is outside 1 to 65535; keeping %d\n", port, Settings.port);
+  }
+}
+
 struct ConfigKey {
   const char* key;
   void (*apply)(const char* value);
@@ -93,7 +104,7 @@ struct ConfigKey {
 
 // Compared in this order; the first exact match acts.
 constexpr ConfigKey CONFIG_KEYS[] = {
-    {"port", [](const char* v) { Settings.port = LeadingDecimal(v); }},
+    {"port", SetPort},
     {"ipaddress", [](const char* v) { CopyText(Settings.ipaddress, v); }},
     {"ipmask", [](const char* v) { CopyText(Settings.ipmask, v); }},
     {"remote", [](const char*) { Settings.remote = true; }},

@@ -1,7 +1,5 @@
 #include "process/startup.h"
 
-#include <thread>
-
 #include "net/monitor.h"
 #include "net/receive.h"
 #include "net/remote_broadcast.h"
@@ -26,7 +24,10 @@ namespace {
 constexpr int32_t SERVICES_MAJOR_VERSION = 0;
 constexpr int32_t SERVICES_MINOR_VERSION = 27;
 
-void StartThread(void (*body)()) { std::thread(body).detach(); }
+// A worker that cannot be created is logged; the node goes on without it.
+void StartWorker(const char* name, void (*body)()) {
+  if (!platform::StartThread(body)) LogFormat("StartUp() - The %s thread could not be created\n", name);
+}
 
 void StartUp(int argc, char** argv) {
   ParseCommandLine(platform::CommandLineArguments(argc, argv));
@@ -63,12 +64,12 @@ void StartUp(int argc, char** argv) {
     platform::ExitProcess(100);
   }
 
-  StartThread(ReceiveThread);
-  StartThread(SimPollThread);
-  StartThread(Monitor);
-  StartThread(TrafficLoop);
-  StartThread(ConsoleLoop);
-  if (Settings.remote) StartThread(RemoteBroadcast);
+  StartWorker("receive", ReceiveThread);
+  StartWorker("simulator polling", SimPollThread);
+  StartWorker("monitor", Monitor);
+  StartWorker("traffic", TrafficLoop);
+  StartWorker("console", ConsoleLoop);
+  if (Settings.remote) StartWorker("remote broadcast", RemoteBroadcast);
 }
 
 }  // namespace
@@ -77,17 +78,33 @@ void ConnectStep() {
   if (SimConnected) {
     TestKey();
   } else if (FSUIPCConnect() == 0) {
-    SimConnected = true;
+    // The connect set SimConnected with the link, under the lock.
     Print("Connected to simulator\n");
   }
 }
 
+namespace {
+
+// Ends this process for the successor that a restart asked for.
+[[noreturn]] void EndForRestart() {
+  if (!platform::HandOverToSuccessor()) Log("MainLoop() - No successor could be started\n");
+  platform::ExitProcess(0);
+}
+
+}  // namespace
+
 [[noreturn]] void MainLoop() {
+  constexpr uint32_t WAIT_MS = 1000;
+  constexpr uint32_t QUIT_CHECK_MS = 10;
   for (;;) {
     platform::SleepMs(1);
-    if (ProcessState.quitRequested) platform::ExitProcess(0);
+    if (ProcessState.quitRequested) EndForRestart();
     ConnectStep();
-    platform::SleepMs(1000);
+    // A restart asked for meanwhile is not kept waiting for the rest of the second.
+    for (uint32_t waited = 0; waited < WAIT_MS; waited += QUIT_CHECK_MS) {
+      if (ProcessState.quitRequested) EndForRestart();
+      platform::SleepMs(QUIT_CHECK_MS);
+    }
   }
 }
 

@@ -1,5 +1,6 @@
 #include "simlink/blocks.h"
 
+#include <atomic>
 #include <cstring>
 
 #include "net/msg_header.h"
@@ -90,6 +91,39 @@ constexpr uint32_t FLIGHT_PLAN_PATH_OFFSET = 0x0130;
 constexpr uint32_t CHANGE_COUNTER_A = 0x32FC;
 constexpr uint32_t CHANGE_COUNTER_B = 0x3F02;
 
+// Where each starting value lives: the block and the field's place in it.
+struct StartFieldPlace {
+  StartField field;
+  uint32_t blockNumber;
+  uint16_t blockOffset;
+  uint16_t width;
+};
+constexpr StartFieldPlace START_FIELDS[] = {
+    {StartField::Nav1, 20, Block2Field::Nav1, 2},
+    {StartField::Nav2, 20, Block2Field::Nav2, 2},
+    {StartField::Course1, 20, Block2Field::Course1, 2},
+    {StartField::Course2, 20, Block2Field::Course2, 2},
+    {StartField::Com1, 20, Block2Field::Com1, 2},
+    {StartField::Com2, 20, Block2Field::Com2, 2},
+    {StartField::Altitude, 30, Block3Field::Altitude, 4},
+    {StartField::Speed, 30, Block3Field::Speed, 2},
+    {StartField::Heading, 30, Block3Field::Heading, 2},
+    {StartField::Adf1Main, 30, Block3Field::Adf1Main, 2},
+    {StartField::Adf1Extension, 30, Block3Field::Adf1Extension, 2},
+    {StartField::Adf2Main, 30, Block3Field::Adf2Main, 2},
+    {StartField::Adf2Extension, 30, Block3Field::Adf2Extension, 2},
+};
+static_assert(std::size(START_FIELDS) == static_cast<size_t>(StartField::Count));
+constexpr bool StartFieldsInOrder() {
+  for (size_t i = 0; i < std::size(START_FIELDS); ++i) {
+    if (static_cast<size_t>(START_FIELDS[i].field) != i) return false;
+  }
+  return true;
+}
+static_assert(StartFieldsInOrder());
+
+std::array<std::atomic<uint32_t>, static_cast<size_t>(StartField::Count)> startingValues{};
+
 // Last values of the two counted simulator words, kept between Block 2 reads.
 uint16_t lastChangeA = 0;
 uint16_t lastChangeB = 0;
@@ -130,6 +164,17 @@ void CountChange(uint16_t value, uint16_t& last) {
 }
 
 }  // namespace
+
+uint32_t StartingValue(StartField field) { return startingValues[static_cast<size_t>(field)].load(); }
+
+void PublishStartingValues(uint32_t blockNumber) {
+  const uint8_t* block = blockNumber == 20 ? Block2.data() : Block3.data();
+  for (const StartFieldPlace& place : START_FIELDS) {
+    if (place.blockNumber != blockNumber) continue;
+    const uint8_t* at = block + place.blockOffset;
+    startingValues[static_cast<size_t>(place.field)] = place.width == 4 ? GetU32(at) : GetU16(at);
+  }
+}
 
 BlockLayout Block1Layout() { return {BLOCK_1_FIELDS, std::size(BLOCK_1_FIELDS)}; }
 BlockLayout Block2Layout() { return {BLOCK_2_FIELDS, std::size(BLOCK_2_FIELDS)}; }
@@ -189,6 +234,7 @@ uint32_t FSUIPCReadBlock20() {
         CountChange(GetU16(changeB), lastChangeB);
         FlightPlanPath = path;
         FlightPlanPath.back() = '\0';  // the simulator's text may fill all 256 bytes
+        PublishStartingValues(20);
       });
 }
 
@@ -198,6 +244,7 @@ uint32_t FSUIPCReadBlock30() {
       "FSUIPCReadBlock30()", [] { return QueueFields(BLOCK_3_FIELDS, Block3); },
       [] {
         if (Settings.hotKeyChar != 0) Block3[Block3Field::HotKeyByte] = PollHotKey();
+        PublishStartingValues(30);
       });
 }
 

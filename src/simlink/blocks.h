@@ -51,6 +51,23 @@ inline constexpr size_t Adf2Extension = 272;  // 0x02D6
 inline constexpr size_t HotKeyByte = 276;
 }  // namespace Block3Field
 
+// Fields of Blocks 2 and 3 that the network's knob steps start from. The
+// receive thread reads them while the polling thread refreshes the blocks,
+// so each is published whole after every good read of its block: a reader
+// never sees half an old and half a new value.
+enum class StartField {
+  Nav1, Nav2, Course1, Course2, Com1, Com2,  // Block 2, 16-bit
+  Altitude,                                  // Block 3, 32-bit signed
+  Speed, Heading,                            // Block 3, 16-bit signed
+  Adf1Main, Adf1Extension, Adf2Main, Adf2Extension,  // Block 3, 16-bit
+  Count
+};
+// The field's bits as last published (16-bit fields in the low half).
+uint32_t StartingValue(StartField field);
+// Publishes the fields of the block (20 or 30) from its bytes; the readers
+// do it after each good read, tests after setting the bytes themselves.
+void PublishStartingValues(uint32_t blockNumber);
+
 extern std::array<uint8_t, BLOCK_1_SIZE> Block1;
 extern std::array<uint8_t, BLOCK_2_SIZE> Block2;
 extern std::array<uint8_t, BLOCK_3_SIZE> Block3;

@@ -132,29 +132,50 @@ void IpcDropQueued() {
   IpcLink.readCount = 0;
 }
 
-void IpcCopyResults(const uint8_t* list, uint32_t length) {
+namespace {
+
+// Walks the executed list; true when it holds exactly the reads that were
+// queued, in their order and sizes, up to its terminator. With copy set,
+// each read's bytes go to its destination on the way.
+bool WalkResults(const uint8_t* list, uint32_t length, bool copy) {
   uint32_t position = 0;
+  uint32_t nextRead = 0;
   while (position + 4 <= length) {
     uint32_t id = GetU32(list + position);
+    if (id == 0) return nextRead == IpcLink.readCount;
     if (id == IPC_READ_ID) {
-      if (position + IPC_READ_HEADER > length) return;
+      if (position + IPC_READ_HEADER > length) return false;
       uint32_t size = GetU32(list + position + 8);
       uint32_t number = GetU32(list + position + 12);
-      if (size > length - position - IPC_READ_HEADER) return;
+      if (size > length - position - IPC_READ_HEADER) return false;
       // The server may only fill what was asked for, where it was asked for.
-      if (number >= IpcLink.readCount || IpcLink.reads[number].size != size) return;
+      if (number != nextRead || number >= IpcLink.readCount || IpcLink.reads[number].size != size) return false;
       void* destination = IpcLink.reads[number].destination;
-      if (destination != nullptr && size != 0) std::memcpy(destination, list + position + IPC_READ_HEADER, size);
+      if (copy && destination != nullptr && size != 0) {
+        std::memcpy(destination, list + position + IPC_READ_HEADER, size);
+      }
+      ++nextRead;
       position += IPC_READ_HEADER + size;
     } else if (id == IPC_WRITE_ID) {
-      if (position + IPC_WRITE_HEADER > length) return;
+      if (position + IPC_WRITE_HEADER > length) return false;
       uint32_t size = GetU32(list + position + 8);
-      if (size > length - position - IPC_WRITE_HEADER) return;
+      if (size > length - position - IPC_WRITE_HEADER) return false;
       position += IPC_WRITE_HEADER + size;
     } else {
-      return;  // the terminator, or a record this client never wrote
+      return false;  // a record this client never wrote
     }
   }
+  return false;  // no terminator
+}
+
+}  // namespace
+
+bool IpcCopyResults(const uint8_t* list, uint32_t length) {
+  // Checked whole before anything is copied: a batch is either wholly
+  // delivered or leaves every destination as it was.
+  if (!WalkResults(list, length, false)) return false;
+  WalkResults(list, length, true);
+  return true;
 }
 
 bool IpcProcess(uint32_t& code) {
@@ -182,8 +203,9 @@ bool IpcProcess(uint32_t& code) {
     code = last == IpcAttempt::TimedOut ? 11 : 12;
   } else if (answer != 1) {
     code = 13;
+  } else if (!IpcCopyResults(IpcLink.view, length)) {
+    code = 16;
   } else {
-    IpcCopyResults(IpcLink.view, length);
     code = 0;
     ok = true;
   }

@@ -59,9 +59,10 @@ bool IpcProcess(uint32_t& code);
 // whole must not leave requests behind whose destinations will be gone.
 void IpcDropQueued();
 
-// Copies the results of an executed list to the queued destinations; a
-// record that does not match what was queued ends the copying.
-void IpcCopyResults(const uint8_t* list, uint32_t length);
+// Copies the results of an executed list to the queued destinations. False,
+// with nothing copied, when the list does not hold exactly the reads that
+// were queued (IpcProcess then fails with code 16).
+bool IpcCopyResults(const uint8_t* list, uint32_t length);
 
 // The transport the next open uses: the one set here (tests), else the one
 // the settings and the platform choose.

@@ -11,9 +11,6 @@ ResourceHandle FsuipcLock = nullptr;
 
 namespace {
 std::atomic<bool> initKeyMessagePrinted{false};
-// Set by a close that could not have the lock: the link is down, and the
-// next connect, which holds the lock, closes it before opening it anew.
-std::atomic<bool> closeOwed{false};
 }
 
 void InitSimulatorLink() {
@@ -27,7 +24,9 @@ void InitSimulatorLink() {
 uint32_t FSUIPCConnect() {
   // Without the lock another thread may be filling the one request list.
   if (!GetResource(FsuipcLock, "FSUIPCConnect()")) return 1;
-  if (closeOwed.exchange(false)) IpcClose();
+  // A link still open here was declared down by a close that could not have
+  // the lock: it is closed now, so that it can be opened anew.
+  if (IpcLink.view != nullptr) IpcClose();
   uint32_t code = 0;
   if (!IpcOpen(code)) {
     ReleaseResource(FsuipcLock, "FSUIPCConnect()");
@@ -43,16 +42,17 @@ uint32_t FSUIPCConnect() {
 void FSUIPCClose() {
   if (!SimConnected) return;
   // Without the lock another thread is still inside an exchange (a
-  // simulator that stopped answering): the link is down all the same.
+  // simulator that stopped answering): the link is down all the same, and
+  // the next connect, which holds the lock, closes it.
   if (!GetResource(FsuipcLock, "FSUIPCClose()")) {
-    closeOwed = true;
     SimConnected = false;
     return;
   }
-  closeOwed = false;
+  // The flag changes with the link, under the lock: a reopen that follows
+  // at once must not be marked down afterwards.
   IpcClose();
-  ReleaseResource(FsuipcLock, "FSUIPCClose()");
   SimConnected = false;
+  ReleaseResource(FsuipcLock, "FSUIPCClose()");
 }
 
 uint32_t FSUIPCRead(uint32_t offset, uint32_t size, void* destination) {

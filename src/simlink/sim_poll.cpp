@@ -110,9 +110,10 @@ void SimPollStep(uint32_t step) {
 void SimPollTrafficSlot() {
   if (++trafficStep < 6) return;
   trafficStep = 0;
-  if (groundTrafficReady) {
+  // Taken and cleared in one step: a transfer that completes while this one
+  // is sent stays ready for the next slot.
+  if (groundTrafficReady.exchange(false)) {
     SendGndTraffic();
-    groundTrafficReady = false;
   } else {
     SendAirTraffic();
   }

@@ -33,9 +33,9 @@ void Write4(uint32_t offset, uint32_t value) {
 }
 
 // Last values the polling loop read, as the knob steps start from them.
-uint16_t Block2Word(size_t field) { return GetU16(Block2.data() + field); }
-int16_t Block3Short(size_t field) { return GetI16(Block3.data() + field); }
-int32_t Block3Long(size_t field) { return GetI32(Block3.data() + field); }
+uint16_t StartWord(StartField field) { return static_cast<uint16_t>(StartingValue(field)); }
+int16_t StartShort(StartField field) { return static_cast<int16_t>(StartWord(field)); }
+int32_t StartLong(StartField field) { return static_cast<int32_t>(StartingValue(field)); }
 
 // Knob step codes: 1 adds the small step, 2 the large, 3 and 4 subtract them.
 double Stepped(double start, int32_t code, double small, double large) {
@@ -123,50 +123,50 @@ void AdjustShort(const IntChange& row, int32_t value) {
 }
 
 // Band steps of the radio in the Block 2 field of that offset.
-size_t Block2FieldOf(uint16_t offset) {
+StartField Block2FieldOf(uint16_t offset) {
   switch (offset) {
     case 0x0350:
-      return Block2Field::Nav1;
+      return StartField::Nav1;
     case 0x0352:
-      return Block2Field::Nav2;
+      return StartField::Nav2;
     case 0x034E:
-      return Block2Field::Com1;
+      return StartField::Com1;
     case 0x3118:
-      return Block2Field::Com2;
+      return StartField::Com2;
     case 0x0C4E:
-      return Block2Field::Course1;
+      return StartField::Course1;
     default:
-      return Block2Field::Course2;
+      return StartField::Course2;
   }
 }
 
-void NavStep(const IntChange& row, int32_t) { StepNavFrequency(Block2Word(Block2FieldOf(row.offset)), row.param, row.offset); }
-void ComStep(const IntChange& row, int32_t) { StepComFrequency(Block2Word(Block2FieldOf(row.offset)), row.param, row.offset); }
+void NavStep(const IntChange& row, int32_t) { StepNavFrequency(StartWord(Block2FieldOf(row.offset)), row.param, row.offset); }
+void ComStep(const IntChange& row, int32_t) { StepComFrequency(StartWord(Block2FieldOf(row.offset)), row.param, row.offset); }
 void NavFold(const IntChange& row, int32_t value) { StepNavFrequency(static_cast<uint16_t>(value), 0, row.offset); }
 void ComFold(const IntChange& row, int32_t value) { StepComFrequency(static_cast<uint16_t>(value), 0, row.offset); }
 
 void CourseStep(const IntChange& row, int32_t code) {
-  double course = Wrapped(Stepped(Block2Word(Block2FieldOf(row.offset)), code, 1, 10));
+  double course = Wrapped(Stepped(StartWord(Block2FieldOf(row.offset)), code, 1, 10));
   Write2(row.offset, TruncateToBits(course));
 }
 
 // The autopilot's altitude and heading are held in the simulator's units;
 // the steps are in feet and degrees.
 void AltitudeStep(const IntChange& row, int32_t code) {
-  double feet = Block3Long(Block3Field::Altitude) / FEET_TO_ALTITUDE_UNITS;
+  double feet = StartLong(StartField::Altitude) / FEET_TO_ALTITUDE_UNITS;
   feet = Stepped(feet, code, 100, 1000);
   if ((code == 3 || code == 4) && feet < 0) feet = 0;
   Write4(row.offset, TruncateToBits(feet * 65536.0 * 0.3048));
 }
 
 void HeadingStep(const IntChange& row, int32_t code) {
-  double degrees = Block3Short(Block3Field::Heading) / DEGREES_TO_HEADING_UNITS;
+  double degrees = StartShort(StartField::Heading) / DEGREES_TO_HEADING_UNITS;
   degrees = Wrapped(Stepped(degrees, code, 1, 10));
   Write2(row.offset, TruncateToBits(degrees * 65536.0 / 360.0));
 }
 
 void SpeedStep(const IntChange& row, int32_t code) {
-  double speed = Stepped(Block3Short(Block3Field::Speed), code, 1, 10);
+  double speed = Stepped(StartShort(StartField::Speed), code, 1, 10);
   if (speed < 0) speed = 0;
   Write2(row.offset, TruncateToBits(speed));
 }

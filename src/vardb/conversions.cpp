@@ -88,8 +88,9 @@ uint32_t SetAdfFrequency(int32_t receiver, int32_t tenthsOfKhz) {
 void StepAdfFrequency(int32_t receiver, int32_t deltaTenths) {
   if (receiver != 1 && receiver != 2) return;
   bool first = receiver == 1;
-  int16_t mainWord = GetI16(Block3.data() + (first ? Block3Field::Adf1Main : Block3Field::Adf2Main));
-  int16_t extensionWord = GetI16(Block3.data() + (first ? Block3Field::Adf1Extension : Block3Field::Adf2Extension));
+  int16_t mainWord = static_cast<int16_t>(StartingValue(first ? StartField::Adf1Main : StartField::Adf2Main));
+  int16_t extensionWord =
+      static_cast<int16_t>(StartingValue(first ? StartField::Adf1Extension : StartField::Adf2Extension));
   int64_t value = static_cast<int64_t>(AdfToTenths(mainWord, extensionWord)) + deltaTenths;
   if (value > 17500) {
     value = 17500;

@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "net/ipv4_text.h"
 #include "net/net_state.h"
 #include "net/udp_startup.h"
+#include "process/process_state.h"
 #include "process/settings.h"
 #include "process/text.h"
 #include "support/test_support.h"
@@ -107,5 +110,40 @@ TEST(UdpStartUp, TheAllOnesAddressIsRefused) {
   EXPECT_EQ(log.Count("InitUDP() - Bad IP address"), 1);
   EXPECT_EQ(log.Count("Host Name: "), 0) << "a configured address makes no host lookup";
 }
+
+// A restarted instance can find its predecessor still on the node's port:
+// it waits for the port instead of ending, so that a node keeps running.
+// A first start has no predecessor and fails at once, as before.
+class UdpStartUpOnABusyPort : public testing::TestWithParam<int32_t> {
+ protected:
+  void TearDown() override {
+    for (platform::SocketHandle* socket : {&NetState.RecvSocket, &NetState.MonitorBcastSocket}) {
+      if (*socket != platform::NO_SOCKET) platform::UdpClose(*socket);
+      *socket = platform::NO_SOCKET;
+    }
+    ProcessState.restartCount = 0;
+    Settings = SettingsRecord{};
+  }
+};
+
+TEST_P(UdpStartUpOnABusyPort, WaitsOnlyWhenRestarted) {
+  const bool restarted = GetParam() > 0;
+  platform::SocketHandle predecessor = platform::UdpOpen();
+  ASSERT_TRUE(platform::UdpBind(predecessor, 0x7F000001, 0));
+  Settings = SettingsRecord{};
+  Settings.port = platform::LocalPort(predecessor);
+  ProcessState.restartCount = GetParam();
+  LogTail log;
+  StdoutCapture out;
+  std::atomic<int> result{-1};
+  std::thread startUp([&] { result = InitSimUDP("127.0.0.1", "", 0, 27) ? 1 : 0; });
+  while (result < 0 && log.Count("is in use; waiting up to 30 s for it") == 0) platform::SleepMs(10);
+  platform::UdpClose(predecessor);  // the predecessor ends
+  startUp.join();
+  EXPECT_EQ(result, restarted ? 1 : 0) << log.Added();
+  EXPECT_EQ(log.Count("is in use; waiting up to 30 s for it"), restarted ? 1 : 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Counts, UdpStartUpOnABusyPort, testing::Values(0, 1, 3));
 
 }  // namespace

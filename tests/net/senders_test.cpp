@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <vector>
 
 #include "net/msg_header.h"
@@ -92,15 +93,39 @@ TEST_F(Senders, ConnectedLinkSendsEveryBlockAfterItsReadAndMarksBlock3) {
   EXPECT_EQ(block3[Block3Field::ConnectedByte], 1);
 }
 
-TEST_F(Senders, ReadyGroundTrafficTakesOneTrafficSlot) {
+// A ready ground transfer takes one traffic slot; one that completes while
+// the last is being sent takes the next, instead of being lost.
+struct GroundCase {
+  const char* name;
+  bool transferDuringTheSend;
+  std::vector<uint32_t> types;
+};
+
+void PrintTo(const GroundCase& c, std::ostream* out) { *out << c.name; }
+
+class GroundSlots : public Senders, public testing::WithParamInterface<GroundCase> {};
+
+TEST_P(GroundSlots, CarryEveryTransfer) {
   groundTrafficReady = true;
+  if (GetParam().transferDuringTheSend) {
+    SetReleaseHook([](const char* caller) {
+      if (std::strcmp(caller, "SendTraffic()") != 0) return;
+      SetReleaseHook(nullptr);
+      TransferGndTraffic();
+    });
+  }
   for (int step = 0; step < 18; ++step) SimPollTrafficSlot();
   std::vector<uint32_t> types;
   for (std::vector<uint8_t> datagram = commgr.Receive(200); !datagram.empty(); datagram = commgr.Receive(200)) {
     types.push_back(ReadMsgHeader(datagram.data()).MsgType);
   }
-  EXPECT_EQ(types, (std::vector<uint32_t>{22, 21, 21}));
+  EXPECT_EQ(types, GetParam().types);
   EXPECT_FALSE(groundTrafficReady);
 }
+
+INSTANTIATE_TEST_SUITE_P(Table, GroundSlots,
+                         testing::Values(GroundCase{"ReadyBefore", false, {22, 21, 21}},
+                                         GroundCase{"ReadyAgainDuringTheSend", true, {22, 22, 21}}),
+                         [](const testing::TestParamInfo<GroundCase>& param) { return std::string(param.param.name); });
 
 }  // namespace

@@ -49,14 +49,13 @@ INSTANTIATE_TEST_SUITE_P(
                    [](const SettingsRecord& s) { EXPECT_EQ(s.hotKeyChar, 9); }},
         ConfigCase{"ZemKeyOtherValueKeepsIt", "zemkey none zemkey space",
                    [](const SettingsRecord& s) { EXPECT_EQ(s.hotKeyChar, 0); }},
-        ConfigCase{"NumbersTakeLeadingDigits", "port -12abc udpwait abc udpinterval +40",
+        ConfigCase{"NumbersTakeLeadingDigits", "udpwait -12abc udpinterval +40",
                    [](const SettingsRecord& s) {
-                     EXPECT_EQ(s.port, -12);
-                     EXPECT_EQ(s.udpwait, 0);
+                     EXPECT_EQ(s.udpwait, -12);
                      EXPECT_EQ(s.udpinterval, 40);
                    }},
-        ConfigCase{"HugeNumberHeldAtLimit", "port 99999999999999",
-                   [](const SettingsRecord& s) { EXPECT_EQ(s.port, 2147483647); }},
+        ConfigCase{"HugeNumberHeldAtLimit", "udpwait 99999999999999",
+                   [](const SettingsRecord& s) { EXPECT_EQ(s.udpwait, 2147483647); }},
         ConfigCase{"TextValuesAreLowerCased", "IPAddress 127.0.0.1 IPMASK 255.0.0.0",
                    [](const SettingsRecord& s) {
                      EXPECT_STREQ(s.ipaddress, "127.0.0.1");
@@ -102,6 +101,32 @@ TEST(ConfigReports, UnknownKeyIsLoggedLowerCasedAndItsValueDropped) {
   EXPECT_EQ(Settings.port, 9101);
   Settings = SettingsRecord{};
 }
+
+// A port the node cannot bind as written is refused, so that the
+// registration never advertises a port where nobody listens.
+struct PortCase {
+  const char* text;
+  int32_t port;
+  int refused;
+};
+
+class ConfigPorts : public testing::TestWithParam<PortCase> {};
+
+TEST_P(ConfigPorts, OnlyOneTo65535IsTaken) {
+  Settings = SettingsRecord{};
+  LogTail log;
+  StringCharSource source(GetParam().text);
+  ReadConfigFrom(source);
+  EXPECT_EQ(Settings.port, GetParam().port);
+  EXPECT_EQ(log.Count("is outside 1 to 65535; keeping"), GetParam().refused) << log.Added();
+  Settings = SettingsRecord{};
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, ConfigPorts,
+                         testing::Values(PortCase{"port 1", 1, 0}, PortCase{"port 65535", 65535, 0},
+                                         PortCase{"port 0", 9030, 1}, PortCase{"port 65536", 9030, 1},
+                                         PortCase{"port 74566", 9030, 1}, PortCase{"port -1", 9030, 1},
+                                         PortCase{"port abc", 9030, 1}, PortCase{"port 9100 port 70000", 9100, 1}));
 
 TEST(ConfigReports, UnknownDebugValueIsPrintedEachTime) {
   StdoutCapture out;

@@ -93,13 +93,33 @@ TEST_F(LogChoice, FirstLineWithoutOpenUsesTheFallbackLog) {
   EXPECT_NE(lines[1].find("ZemSim (2)"), std::string::npos);
 }
 
-TEST_F(LogChoice, UnwritableCurrentDirectoryFallsBackToRootDirectory) {
-  std::filesystem::create_directories(In("ZemSim.log"));  // a directory of that name cannot be opened as a file
-  std::filesystem::path fallback = platform::RootPath("ZemSim");
+// Two ways the current directory cannot take the log: the file cannot be
+// opened, or its path does not fit the 400-character field (a cut path
+// would name another file).
+struct UnusableDirectory {
+  const char* name;
+  // Makes the place in the case's directory; the directory to start in.
+  std::string (*make)(const std::string& directory);
+};
+
+void PrintTo(const UnusableDirectory& c, std::ostream* out) { *out << c.name; }
+
+class LogFallback : public LogChoice, public testing::WithParamInterface<UnusableDirectory> {};
+
+TEST_P(LogFallback, TakesTheDirectoryAtTheRoot) {
+  const std::string start = GetParam().make(directory_);
+  {
+    std::error_code entered;
+    const std::filesystem::path here = std::filesystem::current_path();
+    std::filesystem::current_path(start, entered);
+    std::filesystem::current_path(here);
+    if (entered) GTEST_SKIP() << "this platform cannot enter " << start.size() << " characters of path";
+  }
+  const std::filesystem::path fallback = platform::RootPath("ZemSim");
   std::filesystem::create_directories(fallback);
   EXPECT_EXIT(
       {
-        EnterDirectory(directory_);
+        EnterDirectory(start);
         OpenLog("ZemSim.log");
         Log("to the fallback\n");
         platform::ExitProcess(0);
@@ -109,7 +129,28 @@ TEST_F(LogChoice, UnwritableCurrentDirectoryFallsBackToRootDirectory) {
   std::filesystem::remove_all(fallback);
   EXPECT_EQ(content.rfind("Log started.\n", 0), 0u) << content;
   EXPECT_NE(content.find("to the fallback"), std::string::npos);
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(directory_)) {
+    EXPECT_TRUE(entry.is_directory()) << "no file of another name: " << entry.path();
+  }
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, LogFallback,
+    testing::Values(UnusableDirectory{"FileCannotBeOpened",
+                                      [](const std::string& directory) {
+                                        // A directory of the log's name cannot be opened as a file.
+                                        std::filesystem::create_directories(std::filesystem::path(directory) / "ZemSim.log");
+                                        return directory;
+                                      }},
+                    UnusableDirectory{"PathLongerThanTheField",
+                                      [](const std::string& directory) {
+                                        std::filesystem::path deep = std::filesystem::path(directory) /
+                                                                     std::string(200, 'd') / std::string(200, 'e');
+                                        std::error_code ignored;
+                                        std::filesystem::create_directories(deep, ignored);
+                                        return deep.string();
+                                      }}),
+    [](const testing::TestParamInfo<UnusableDirectory>& param) { return std::string(param.param.name); });
 
 TEST_F(LogChoice, NoWritablePlaceSilencesTheLogAndTheProcessRunsOn) {
   std::filesystem::create_directories(In("ZEMDefault.log"));

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "simlink/sim_poll.h"
 #include "support/sim_fixture.h"
 #include "support/test_support.h"
@@ -61,6 +63,25 @@ TEST_F(Connection, CloseWithoutTheLockTakesTheLinkDownAndTheNextConnectOpensItAn
   uint32_t opened = IpcLink.openCounter;
   EXPECT_EQ(FSUIPCConnect(), 0u);
   EXPECT_EQ(IpcLink.openCounter, opened + 1);
+  uint8_t byte = 0;
+  EXPECT_EQ(FSUIPCRead(0x3304, 1, &byte), 1u);
+}
+
+// The main loop's connect (or TestKey's) can come the moment a close gives
+// the lock back: that reopened link must not be marked down afterwards,
+// which would leave it open for good while every connect is refused.
+TEST_F(Connection, AReopenRightAfterACloseKeepsTheLinkAndItsFlagTogether) {
+  Connect();
+  SetReleaseHook([](const char* caller) {
+    if (std::strcmp(caller, "FSUIPCClose()") != 0) return;
+    SetReleaseHook(nullptr);
+    FSUIPCConnect();
+  });
+  FSUIPCClose();
+  EXPECT_EQ(SimConnected.load(), IpcLink.view != nullptr);
+  if (!SimConnected) {
+    EXPECT_EQ(FSUIPCConnect(), 0u) << "the next connect opens the link again";
+  }
   uint8_t byte = 0;
   EXPECT_EQ(FSUIPCRead(0x3304, 1, &byte), 1u);
 }

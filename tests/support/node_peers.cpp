@@ -64,12 +64,13 @@ void NodeWithPeers::StartNode() {
 
 std::string NodeWithPeers::In(const char* name) const { return (fs::path(directory_) / name).string(); }
 
-int NodeWithPeers::ConsoleCount(const std::string& text) const {
-  std::string console = Console();
+int CountOf(const std::string& text, const std::string& part) {
   int count = 0;
-  for (size_t at = console.find(text); at != std::string::npos; at = console.find(text, at + text.size())) ++count;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size())) ++count;
   return count;
 }
+
+int NodeWithPeers::ConsoleCount(const std::string& text) const { return CountOf(Console(), text); }
 
 bool NodeWithPeers::WaitForConsoleCount(const std::string& text, int count, uint32_t timeoutMs) const {
   for (uint32_t waited = 0;; waited += 50) {

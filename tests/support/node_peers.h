@@ -11,6 +11,9 @@
 #include "simlink/blocks.h"
 #include "support/test_support.h"
 
+// Occurrences of the part in the text.
+int CountOf(const std::string& text, const std::string& part);
+
 // The stand-in ComMgr, showing every message it gets.
 class StandInCommgr {
  public:

@@ -32,6 +32,7 @@ class SimulatorTest : public testing::Test {
   }
 
   void TearDown() override {
+    SetReleaseHook(nullptr);
     FSUIPCClose();
     IpcClose();
     SimConnected = false;

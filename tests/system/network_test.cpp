@@ -46,6 +46,30 @@ TEST_F(NodeOnTheNetwork, VariableChangesReachTheSimulatorAsTheirWrites) {
   EXPECT_TRUE(stub_->WaitForOutput("write 0x07CC 2: 00 40\n", 5000));
 }
 
+// Knob steps start from the last values the polling loop read, which it
+// refreshes meanwhile on its own thread: each step still writes a whole
+// frequency and heading. (Under the thread checker, any unguarded read of a
+// block being refreshed fails the run.)
+TEST_F(NodeOnTheNetwork, KnobStepsWhileTheBlocksRefreshWriteWholeValues) {
+  constexpr int kSteps = 40;
+  ASSERT_TRUE(WaitForConsoleCount("Connected to simulator\n", 1, 10000)) << Console();
+  ASSERT_TRUE(commgr_->WaitFor("recv block3 seq=", 10000));
+  for (int step = 0; step < kSteps; ++step) {
+    ASSERT_TRUE(commgr_->Command("int 83 0 100 1"));  // COM1 up 5 kHz, autopilot heading up 1 degree
+    platform::SleepMs(30);  // steps a few blocks apart, as a turned knob sends them
+  }
+  const std::string com = "write 0x034E 2: ";
+  for (int waited = 0; waited < 100 && CountOf(stub_->Output(), com) < kSteps; ++waited) platform::SleepMs(100);
+  const std::string output = stub_->Output();
+  EXPECT_EQ(CountOf(output, com), kSteps) << output;
+  EXPECT_EQ(CountOf(output, "write 0x07CC 2: "), kSteps);
+  for (size_t at = output.find(com); at != std::string::npos; at = output.find(com, at + 1)) {
+    const auto low = std::stoul(output.substr(at + com.size(), 2), nullptr, 16);
+    const auto high = std::stoul(output.substr(at + com.size() + 3, 2), nullptr, 16);
+    for (auto digit : {low & 0xF, low >> 4, high & 0xF, high >> 4}) EXPECT_LE(digit, 9u) << output.substr(at, 24);
+  }
+}
+
 TEST_F(NodeOnTheNetwork, TheOpenedGateBringsGroundTraffic) {
   ASSERT_TRUE(commgr_->Command("gate 0"));
   EXPECT_TRUE(commgr_->WaitFor("recv ground traffic seq=", 20000)) << commgr_->Output();

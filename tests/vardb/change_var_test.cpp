@@ -54,11 +54,16 @@ class ChangeVarTest : public SimulatorTest {
     PutU16(Block3.data() + Block3Field::Adf1Extension, 0x0100);
     PutU16(Block3.data() + Block3Field::Adf2Main, 0x0190);  // 190.0 kHz
     PutU16(Block3.data() + Block3Field::Adf2Extension, 0x0000);
+    PublishAll();
     // Values the read-change-write items find in the simulator.
     PutU16At(0x0D0C, 0x000F);
     PutBytes(0x3428, {0, 0, 0, 0, 0, 0, 0x59, 0x40});  // 100.0
     PutU16At(0x0330, 1013);
     writes.clear();
+  }
+  static void PublishAll() {
+    PublishStartingValues(20);
+    PublishStartingValues(30);
   }
 };
 
@@ -168,6 +173,7 @@ TEST_F(ChangeVarTest, GroundTrafficGateIsSetWithoutAWriteLinkUpOrDown) {
 
 TEST_F(ChangeVarTest, AltitudeStepDownFloorsAtZero) {
   PutU32(Block3.data() + Block3Field::Altitude, static_cast<uint32_t>(500 * 65536 * 0.3048));
+  PublishAll();
   EXPECT_TRUE(ChangeVar(99, 4));
   ASSERT_EQ(NodeWrites().size(), 1u);
   EXPECT_EQ(NodeWrites()[0].bytes, U32(0));
@@ -175,6 +181,7 @@ TEST_F(ChangeVarTest, AltitudeStepDownFloorsAtZero) {
 
 TEST_F(ChangeVarTest, HeadingStepBelowNorthWraps) {
   PutU16(Block3.data() + Block3Field::Heading, 0);
+  PublishAll();
   EXPECT_TRUE(ChangeVar(100, 3));
   ASSERT_EQ(NodeWrites().size(), 1u);
   EXPECT_EQ(NodeWrites()[0].bytes, U16(65353));  // 359 degrees
@@ -191,6 +198,7 @@ TEST_F(ChangeVarTest, ReadChangeWriteItemsWriteNothingWhenTheReadFails) {
 TEST_F(ChangeVarTest, BandStepBeforeAnyFrequencyWasReadWritesNothing) {
   PutU16(Block2.data() + Block2Field::Nav1, 0);
   PutU16(Block2.data() + Block2Field::Com1, 0x0099);
+  PublishAll();
   EXPECT_TRUE(ChangeVar(77, 0));
   EXPECT_TRUE(ChangeVar(87, 0));
   EXPECT_TRUE(ChangeVar(108, 0));
