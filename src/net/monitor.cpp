@@ -40,7 +40,10 @@ void MonitorTick() {
       NetState.Connected = false;
       Print("Connection with CommMgr lost\n");
     }
-  } else if (!NetState.Connected && arrived) {
+  } else if (!NetState.Connected && arrived && NetState.AddressKnown) {
+    // Keep-alives alone connect only a node that knows where to send: a
+    // restarted one, heard by a ComMgr that still knows it, goes on
+    // registering until an address message comes.
     NetState.MissedTicks = 0;
     NetState.Connected = true;
     Print("Connected to CommMgr\n");

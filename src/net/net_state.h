@@ -31,6 +31,8 @@ struct NetStateRecord {
   platform::SocketHandle ClientSocket = platform::NO_SOCKET;
   Ipv4Endpoint CommMgrAddr;
   ResourceHandle ClientLock = nullptr;
+  // Set once an address message has given ClientSocket and CommMgrAddr.
+  std::atomic<bool> AddressKnown{false};
   std::atomic<bool> Connected{false};
   std::atomic<bool> MsgArrived{false};
   std::atomic<int32_t> MissedTicks{0};

@@ -75,6 +75,7 @@ void HandleAddress(const uint8_t* message) {
     PressEnterExit();
   }
   NetState.CommMgrAddr = Ipv4Endpoint{ParseDottedDecimal(address), static_cast<uint16_t>(port)};
+  NetState.AddressKnown = true;
   ReleaseResource(NetState.ClientLock, "HandleNetworkMsgs()");
   if (!NetState.Connected) {
     PrintFormat("Connected to CommMgr\n   Port: %d\n     IP: %s\n", port, address);

@@ -79,6 +79,7 @@ void ConnectStep() {
     TestKey();
   } else if (FSUIPCConnect() == 0) {
     // The connect set SimConnected with the link, under the lock.
+    SimLossAnnounced = false;
     Print("Connected to simulator\n");
   }
 }

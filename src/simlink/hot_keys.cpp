@@ -90,12 +90,12 @@ void TestKey() {
   }
   platform::SleepMs(100);
   if (GetResource(FsuipcLock, "TestKey(1)")) ReleaseResource(FsuipcLock, "TestKey(1)");
-  // The polling loop may have declared the simulator lost meanwhile; a link
-  // that comes back here is then announced as the main loop would.
-  bool wasUp = SimConnected;
   FSUIPCClose();
   platform::SleepMs(100);
-  if (FSUIPCConnect() == 0 && !wasUp) Print("Connected to simulator\n");
+  // The polling loop may have declared the simulator lost meanwhile (even
+  // while this close waited): a link that comes back here is then announced
+  // as the main loop would.
+  if (FSUIPCConnect() == 0 && SimLossAnnounced.exchange(false)) Print("Connected to simulator\n");
   platform::SleepMs(100);
   if (!GetResource(FsuipcLock, "TestKey(2)")) return;
   TabKeySlot = 0;

@@ -14,7 +14,10 @@
 class InProcessTransport final : public IpcTransport {
  public:
   uint32_t Open(uint32_t& openCounter, uint8_t*& view) override;
-  void Close() override { open_ = false; }
+  void Close() override {
+    open_ = false;
+    if (onClose) onClose();
+  }
   bool FoundAsLegacyServer() const override { return legacyServer; }
   IpcAttempt SendOnce(uint8_t* view, uint32_t length, uint32_t timeoutMs, uint32_t& answer) override;
 
@@ -26,6 +29,8 @@ class InProcessTransport final : public IpcTransport {
   IpcAttempt failure = IpcAttempt::TimedOut;  // ... this way
   // Runs on the executed list before it goes back (a server that misbehaves).
   std::function<void(uint8_t* list, uint32_t length)> tamper;
+  // Runs whenever the link closes it (another thread's step at that point).
+  std::function<void()> onClose;
 
   uint32_t attempts = 0;  // every SendOnce
   uint32_t lastLength = 0;

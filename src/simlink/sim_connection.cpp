@@ -7,6 +7,7 @@
 #include "simlink/ipc_link.h"
 
 std::atomic<bool> SimConnected{false};
+std::atomic<bool> SimLossAnnounced{false};
 ResourceHandle FsuipcLock = nullptr;
 
 namespace {

@@ -9,6 +9,10 @@
 #include "process/resource.h"
 
 extern std::atomic<bool> SimConnected;
+// Set when "Simulator disconnected" has been printed; whoever opens the link
+// next says "Connected to simulator" and clears it, so that no announced
+// loss is left unanswered on the console.
+extern std::atomic<bool> SimLossAnnounced;
 extern ResourceHandle FsuipcLock;
 
 // Start-up: registers the lock, drops any link, resets the link's records.

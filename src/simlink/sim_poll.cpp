@@ -82,6 +82,7 @@ void SendGndTraffic() { SendTraffic(GndTrafficMessage, MSG_GND_TRAFFIC); }
 void SimNotResponding() {
   if (!SimConnected) return;
   FSUIPCClose();
+  SimLossAnnounced = true;
   Print("Simulator disconnected\n");
   SendSysLog(NodeId, 2, "Sim Not Responding.");
 }

@@ -23,6 +23,7 @@ class MonitorTicks : public SimulatorTest {
     NetState.MsgArrived = false;
     NetState.MissedTicks = 0;
     NetState.Heartbeat = 0;
+    NetState.AddressKnown = true;  // an address message came before
     CopyText(NetState.AdvertisedIp, "0.0.0.0");
     if (NetState.MonitorBcastSocket == platform::NO_SOCKET) NetState.MonitorBcastSocket = platform::UdpOpen();
     NetState.MonitorBcastAddr = {0x7F000001, registrations.port()};  // the test stands in for the subnet
@@ -66,6 +67,19 @@ TEST_F(MonitorTicks, LostOnTheSixthSilentTickAndRegisteringOnThatTick) {
   EXPECT_EQ(printed, "Connected to CommMgr\nConnection with CommMgr lost\n");
   EXPECT_FALSE(Tick().empty());
   EXPECT_EQ(NetState.MissedTicks, 6) << "kept until a message arrives";
+}
+
+// A ComMgr that still knows a restarted node keeps sending it keep-alives;
+// without an address message the node has nowhere to send, so it goes on
+// registering instead of counting itself connected.
+TEST_F(MonitorTicks, KeepAlivesBeforeAnyAddressMessageDoNotConnect) {
+  NetState.AddressKnown = false;
+  for (int tick = 1; tick <= 3; ++tick) {
+    NetState.MsgArrived = true;
+    EXPECT_FALSE(Tick().empty()) << "registering on tick " << tick;
+    EXPECT_FALSE(NetState.Connected);
+  }
+  EXPECT_EQ(printed, "");
 }
 
 TEST_F(MonitorTicks, AMessageEveryFifthTickKeepsTheConnection) {

@@ -70,6 +70,7 @@ class Receiving : public SimulatorTest {
     if (NetState.ClientLock == nullptr) NetState.ClientLock = RegisterResource("ClientSocket");
     NetState.Connected = false;
     NetState.MsgArrived = false;
+    NetState.AddressKnown = false;
     Connect();
     writes.clear();
   }
@@ -123,6 +124,7 @@ TEST_P(UnusableAddresses, AreDroppedWithALine) {
   EXPECT_FALSE(NetState.Connected);
   EXPECT_FALSE(NetState.MsgArrived);
   EXPECT_EQ(NetState.ClientSocket, platform::NO_SOCKET);
+  EXPECT_FALSE(NetState.AddressKnown);
   EXPECT_EQ(log.Count("Address message without a usable address and port dropped"), 1) << log.Added();
 }
 

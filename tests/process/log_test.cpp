@@ -108,13 +108,8 @@ class LogFallback : public LogChoice, public testing::WithParamInterface<Unusabl
 
 TEST_P(LogFallback, TakesTheDirectoryAtTheRoot) {
   const std::string start = GetParam().make(directory_);
-  {
-    std::error_code entered;
-    const std::filesystem::path here = std::filesystem::current_path();
-    std::filesystem::current_path(start, entered);
-    std::filesystem::current_path(here);
-    if (entered) GTEST_SKIP() << "this platform cannot enter " << start.size() << " characters of path";
-  }
+  // A Windows current directory stays within 260 characters: the field always holds it.
+  if (start.size() > 260 && platform::PathSeparator() == '\\') GTEST_SKIP() << "no such current directory here";
   const std::filesystem::path fallback = platform::RootPath("ZemSim");
   std::filesystem::create_directories(fallback);
   EXPECT_EXIT(

@@ -2,6 +2,7 @@
 
 #include "simlink/blocks.h"
 #include "simlink/hot_keys.h"
+#include "simlink/sim_poll.h"
 #include "support/sim_fixture.h"
 #include "support/test_support.h"
 
@@ -72,17 +73,42 @@ TEST_F(HotKeys, NoHotKeyConfiguredInstallsAndTestsNothing) {
   EXPECT_EQ(Block3[Block3Field::HotKeyByte], 0);
 }
 
-TEST_F(HotKeys, LostSlotReinitialisesLinkAndKeyWithoutAWordWhenQuiet) {
+// A lost slot re-initialises link and key without a word; but when the
+// polling loop declares the simulator lost while the re-initialisation
+// closes the link, the link that comes back is announced.
+struct LostSlotCase {
+  const char* name;
+  bool lossDeclaredMeanwhile;
+  const char* console;
+};
+
+void PrintTo(const LostSlotCase& c, std::ostream* out) { *out << c.name; }
+
+class LostSlots : public HotKeys, public testing::WithParamInterface<LostSlotCase> {};
+
+TEST_P(LostSlots, ReinitialiseLinkAndKey) {
   Connect();
   uint32_t opens = IpcLink.openCounter;
   PutBytes(0x3210, {0x30});  // the simulator gave the slot to another key
+  if (GetParam().lossDeclaredMeanwhile) {
+    server.onClose = [this] {
+      server.onClose = nullptr;
+      SimNotResponding();
+    };
+  }
   StdoutCapture out;
   TestKey();
-  EXPECT_EQ(out.Take(), "");
+  EXPECT_EQ(out.Take(), GetParam().console);
   EXPECT_EQ(IpcLink.openCounter, opens + 1);
   EXPECT_EQ(TabKeySlot, 0x3214u) << "the abandoned slot is not cleared and counts as taken";
   EXPECT_TRUE(SimConnected);
 }
+
+INSTANTIATE_TEST_SUITE_P(Table, LostSlots,
+                         testing::Values(LostSlotCase{"Quietly", false, ""},
+                                         LostSlotCase{"LossDeclaredMeanwhile", true,
+                                                      "Simulator disconnected\nConnected to simulator\n"}),
+                         [](const testing::TestParamInfo<LostSlotCase>& param) { return std::string(param.param.name); });
 
 TEST_F(HotKeys, ScanEndsAtTheFirstFailedRead) {
   Connect();

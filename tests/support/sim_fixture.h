@@ -33,9 +33,11 @@ class SimulatorTest : public testing::Test {
 
   void TearDown() override {
     SetReleaseHook(nullptr);
+    server.onClose = nullptr;
     FSUIPCClose();
     IpcClose();
     SimConnected = false;
+    SimLossAnnounced = false;
     TabKeySlot = 0;
     SetIpcTransport(nullptr);
     IpcTiming = IpcTimingRecord{};

@@ -34,11 +34,14 @@ struct Options {
   uint16_t remotePort = 0;  // 0: do not listen for remote data
   bool verbose = false;
   bool keepAlive = true;
+  bool stamps = false;
   uint32_t statsSeconds = 5;
 };
 
 Options options;
-platform::SocketHandle dataSocket = platform::NO_SOCKET;
+// Where the node's messages arrive and what the address message names;
+// "move" replaces it while the other threads send through it.
+std::atomic<platform::SocketHandle> dataSocket{platform::NO_SOCKET};
 uint32_t dataAddress = 0;
 std::atomic<bool> keepAlive{true};
 std::atomic<uint32_t> sendVersion{MSG_VERSION};
@@ -55,9 +58,25 @@ std::map<std::pair<uint32_t, uint32_t>, TypeStats> stats;
 std::map<uint32_t, std::vector<uint8_t>> lastDataMessage;  // by data message type
 auto lastReport = std::chrono::steady_clock::now();
 
+// With --stamps every line begins with the wall-clock time in milliseconds.
+std::string Stamped(const std::string& text) {
+  if (!options.stamps) return text;
+  const long long now = std::chrono::duration_cast<std::chrono::milliseconds>(
+                            std::chrono::system_clock::now().time_since_epoch()).count();
+  const std::string stamp = std::to_string(now) + " ";
+  std::string stamped;
+  for (size_t start = 0; start < text.size();) {
+    size_t end = text.find('\n', start);
+    end = end == std::string::npos ? text.size() : end + 1;
+    stamped += stamp + text.substr(start, end - start);
+    start = end;
+  }
+  return stamped;
+}
+
 void Say(const std::string& line) {
   std::lock_guard<std::mutex> guard(stateLock);
-  std::fputs(line.c_str(), stdout);
+  std::fputs(Stamped(line).c_str(), stdout);
   std::fflush(stdout);
 }
 
@@ -101,7 +120,7 @@ void SendToNodes(const std::vector<uint8_t>& message) {
 void Usage() {
   std::fputs(
       "usage: commgr [--address A] [--port P] [--registration-port P] [--remote-port P] [--verbose]\n"
-      "              [--no-keepalive] [--stats SECONDS]\n"
+      "              [--no-keepalive] [--stats SECONDS] [--stamps]\n"
       "  --address A            the data address named in the address message (default 127.0.0.1)\n"
       "  --port P               data port the node sends to (default 9050; 0 picks a free one)\n"
       "  --registration-port P  where registrations are heard (default 9019)\n"
@@ -109,6 +128,7 @@ void Usage() {
       "  --verbose              show every message decoded\n"
       "  --no-keepalive         start silent\n"
       "  --stats SECONDS        rates per message type every so often (default 5, 0: never)\n"
+      "  --stamps               begin every line with the wall-clock time in milliseconds\n"
       "commands on standard input:\n"
       "  int FSX VALUE [FSX VALUE ...]      one data message of integer items\n"
       "  double FSX VALUE [FSX VALUE ...]   one data message of double items\n"
@@ -118,6 +138,8 @@ void Usage() {
       "  version N                          send with this protocol version from now on\n"
       "  raw HEXBYTES                       send these bytes as one datagram\n"
       "  burst N FSX                        N messages of one integer item (values 1..N), at once\n"
+      "  move [PORT]                        take data on another port (0 or none: a free one); the next\n"
+      "                                     address message names it\n"
       "  shutdown                           tell the node to end\n"
       "  last block1|block2|block3          the latest block received, in hex\n"
       "  stats | quit\n",
@@ -142,6 +164,8 @@ bool ParseOptions(int argc, char** argv) {
       options.verbose = true;
     } else if (option == "--no-keepalive") {
       options.keepAlive = false;
+    } else if (option == "--stamps") {
+      options.stamps = true;
     } else {
       return false;
     }
@@ -390,6 +414,19 @@ void RunCommand(const std::string& line) {
     }
     double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     Say(Format("sent burst of %u messages in %.1f ms\n", count, ms));
+  } else if (command == "move") {
+    uint16_t port = 0;
+    words >> port;
+    platform::SocketHandle moved = platform::UdpOpen();
+    if (moved == platform::NO_SOCKET || !platform::UdpBind(moved, dataAddress, port)) {
+      Say(Format("error: cannot bind %s:%u\n", DottedDecimal(dataAddress).c_str(), port));
+      return;
+    }
+    platform::SetReceiveBuffer(moved, 1 << 20);
+    // The old port stays open: what the node still sends there is counted too.
+    std::thread(ListenForData, moved).detach();
+    dataSocket = moved;
+    Say(Format("data now on %s:%u\n", DottedDecimal(dataAddress).c_str(), platform::LocalPort(moved)));
   } else if (command == "shutdown") {
     SendToNodes(Message(MSG_CLASS_NETWORK, MSG_SHUTDOWN, 0, 0));
     Say("sent shutdown\n");
@@ -433,7 +470,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   dataSocket = platform::UdpOpen();
-  if (dataSocket == platform::NO_SOCKET || !platform::UdpBind(dataSocket, dataAddress, options.port)) {
+  if (dataSocket == platform::NO_SOCKET || !platform::UdpBind(dataSocket.load(), dataAddress, options.port)) {
     std::fprintf(stderr, "commgr: cannot bind %s:%u\n", options.address.c_str(), options.port);
     return 1;
   }
@@ -448,7 +485,7 @@ int main(int argc, char** argv) {
              platform::LocalPort(dataSocket), options.registrationPort));
 
   std::thread(ListenForRegistrations, registrations).detach();
-  std::thread(ListenForData, dataSocket).detach();
+  std::thread(ListenForData, dataSocket.load()).detach();
   if (options.remotePort != 0) {
     platform::SocketHandle remote = platform::UdpOpen();
     if (remote != platform::NO_SOCKET && platform::UdpBind(remote, 0, options.remotePort)) {
