@@ -62,6 +62,7 @@ bool IpcOpen(uint32_t& code) {
   IpcLink.view = view;
   IpcLink.cursor = 0;
   IpcLink.readCount = 0;
+  IpcLink.broken = false;
 
   for (uint32_t attempt = 0;
        attempt < IpcTiming.handshakeTries && (IpcLink.serverVersion == 0 || IpcLink.simulatorVersion == 0);
@@ -190,6 +191,11 @@ bool IpcProcess(uint32_t& code) {
   PutU32(IpcLink.view + IpcLink.cursor, 0);
   uint32_t length = IpcLink.cursor + TERMINATOR_SIZE;
   IpcLink.cursor = 0;  // from here on the requests count as sent
+  if (IpcLink.broken) {
+    IpcLink.readCount = 0;
+    code = 12;
+    return false;
+  }
 
   IpcAttempt last = IpcAttempt::Failed;
   uint32_t answer = 0;
@@ -201,6 +207,7 @@ bool IpcProcess(uint32_t& code) {
   bool ok = false;
   if (last != IpcAttempt::Delivered) {
     code = last == IpcAttempt::TimedOut ? 11 : 12;
+    IpcLink.broken = true;
   } else if (answer != 1) {
     code = 13;
   } else if (!IpcCopyResults(IpcLink.view, length)) {

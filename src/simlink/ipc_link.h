@@ -42,6 +42,10 @@ struct IpcLinkRecord {
   uint32_t serverVersion = 0;
   uint32_t simulatorVersion = 0;
   uint32_t openCounter = 0;
+  // Set when a list could not be delivered at all: the link is dead, and
+  // the lists other threads queue behind it fail at once (code 12) instead
+  // of each spending every attempt again, until the link is opened anew.
+  bool broken = false;
   // A read's destination field holds its number here: destinations are
   // 64-bit, the field is 32.
   std::array<IpcReadRequest, IPC_MAX_READS> reads{};

@@ -192,6 +192,19 @@ TEST_P(SendAttempts, NineAttemptsThenTheLastFailureNamesTheCode) {
   EXPECT_EQ(code, GetParam().code);
   EXPECT_EQ(server.attempts, std::min(GetParam().failing + 1, 9u));
   EXPECT_EQ(IpcLink.cursor, 0u) << "the list counts as sent";
+
+  // A link that delivered nothing in nine attempts is dead: the lists queued
+  // behind it (other threads waiting for the lock) fail at once, until it is
+  // opened anew.
+  server.attempts = 0;
+  ASSERT_TRUE(IpcQueueRead(0x3304, 1, &byte, code));
+  EXPECT_EQ(IpcProcess(code), GetParam().code == 0);
+  EXPECT_EQ(server.attempts, GetParam().code == 0 ? 1u : 0u);
+  server.failingAttempts = 0;
+  IpcClose();
+  ASSERT_TRUE(IpcOpen(code));
+  ASSERT_TRUE(IpcQueueRead(0x3304, 1, &byte, code));
+  EXPECT_TRUE(IpcProcess(code));
 }
 
 INSTANTIATE_TEST_SUITE_P(
