@@ -1,6 +1,7 @@
 #include "simlink/ipc_server.h"
 
 #include <cstring>
+#include <thread>
 #include <vector>
 
 #include "process/bytes.h"
@@ -42,7 +43,28 @@ void OffsetSpace::Write(uint32_t offset, const void* source, uint32_t size) {
   WriteUnlocked(offset, static_cast<const uint8_t*>(source), size);
 }
 
+void FramePacer::SetPeriod(uint32_t periodMs) {
+  std::lock_guard<std::mutex> guard(mutex_);
+  periodMs_ = periodMs;
+}
+
+void FramePacer::WaitForFrame() {
+  Clock::time_point frame;
+  {
+    std::lock_guard<std::mutex> guard(mutex_);
+    if (periodMs_ == 0) return;
+    const Clock::duration period = std::chrono::milliseconds(periodMs_);
+    // The next boundary after now, or the one after the last list's frame.
+    frame = epoch_ + ((Clock::now() - epoch_) / period + 1) * period;
+    if (frame <= lastFrame_) frame = lastFrame_ + period;
+    lastFrame_ = frame;
+  }
+  std::this_thread::sleep_until(frame);
+}
+
 void OffsetSpace::Execute(uint8_t* list, uint32_t length) {
+  frames.WaitForFrame();
+  ++listsExecuted_;
   std::lock_guard<std::mutex> guard(mutex_);
   uint32_t position = 0;
   while (position + 4 <= length) {

@@ -5,12 +5,31 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <mutex>
 #include <vector>
 
 #include "platform/platform.h"
+
+// A simulator that serves request lists inside its own frame loop: one list
+// per frame for all its clients together, each arriving list waiting for the
+// next frame boundary that no earlier list has taken.
+class FramePacer {
+ public:
+  // 0: every list is served at once.
+  void SetPeriod(uint32_t periodMs);
+  // Waits until this list's frame begins.
+  void WaitForFrame();
+
+ private:
+  using Clock = std::chrono::steady_clock;
+  std::mutex mutex_;
+  uint32_t periodMs_ = 0;
+  Clock::time_point epoch_ = Clock::now();
+  Clock::time_point lastFrame_{};
+};
 
 class OffsetSpace {
  public:
@@ -29,8 +48,13 @@ class OffsetSpace {
 
   // Executes the records of the list in order: reads fill their data, writes
   // store theirs; id 0 or any unknown id ends execution, and so does a
-  // record that would run past the list.
+  // record that would run past the list. With a frame period set, the list
+  // first waits for its frame.
   void Execute(uint8_t* list, uint32_t length);
+
+  FramePacer frames;
+  // Lists executed since the start, by every client and transport.
+  uint64_t ListsExecuted() const { return listsExecuted_.load(); }
 
   // Clients' writes into this range are executed (and reported) but not
   // stored: the server's own fields, such as its versions, stay as they are.
@@ -50,6 +74,7 @@ class OffsetSpace {
     uint32_t size;
   };
   std::mutex mutex_;
+  std::atomic<uint64_t> listsExecuted_{0};
   std::array<uint8_t, SIZE> bytes_{};
   std::vector<Range> readOnly_;
 };

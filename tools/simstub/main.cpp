@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -34,7 +35,9 @@ struct Options {
   std::string plan;
   bool window = true;
   bool quietWrites = false;
+  bool stamps = false;
   uint32_t periodMs = 100;
+  uint32_t frameMs = 0;
 };
 
 OffsetSpace space;
@@ -43,10 +46,19 @@ std::atomic<bool> flying{true};
 std::mutex outputLock;
 std::mutex countLock;
 std::map<uint32_t, uint64_t> writesAt;  // the clients' writes, counted per offset
+bool stamps = false;
 
 void Say(const std::string& line) {
+  std::string text = line;
+  if (stamps) {
+    // The wall-clock time in milliseconds, for whoever times the writes.
+    text = std::to_string(std::chrono::duration_cast<std::chrono::milliseconds>(
+                              std::chrono::system_clock::now().time_since_epoch())
+                              .count()) +
+           " " + text;
+  }
   std::lock_guard<std::mutex> guard(outputLock);
-  std::fputs(line.c_str(), stdout);
+  std::fputs(text.c_str(), stdout);
   std::fflush(stdout);
 }
 
@@ -63,12 +75,15 @@ std::string Hex(const uint8_t* data, uint32_t size) {
 void Usage() {
   std::fputs(
       "usage: simstub [--address A] [--port P] [--plan FILE] [--no-window] [--quiet-writes] [--period MS]\n"
+      "               [--frame-ms N] [--stamps]\n"
       "  --address A     address to serve on (default 127.0.0.1)\n"
       "  --port P        stream port (default 9300; 0 picks a free one)\n"
       "  --plan FILE     flight-plan file reported at 0x0130 (default: the shipped sample)\n"
       "  --no-window     on Windows, no simulator server window\n"
       "  --quiet-writes  do not print the clients' writes\n"
       "  --period MS     flight model step (default 100)\n"
+      "  --frame-ms N    serve one request list per frame of N ms, for all clients together\n"
+      "  --stamps        begin every line with the wall-clock time in milliseconds\n"
       "commands on standard input:\n"
       "  set OFFSET HEXBYTES   store bytes (e.g. set 0x0BE0 FF 3F 00 00)\n"
       "  text OFFSET WORDS     store a zero-terminated text\n"
@@ -77,6 +92,7 @@ void Usage() {
       "  stall | resume        stop answering clients, and answer again\n"
       "  freeze | fly          stop the aircraft, and fly on\n"
       "  writes OFFSET         how many writes the clients made at the offset\n"
+      "  lists                 how many request lists the clients had executed\n"
       "  quit\n",
       stderr);
 }
@@ -93,6 +109,10 @@ bool ParseOptions(int argc, char** argv, Options& options) {
       options.plan = argv[++i];
     } else if (option == "--period" && hasValue) {
       options.periodMs = static_cast<uint32_t>(std::max(10, std::atoi(argv[++i])));
+    } else if (option == "--frame-ms" && hasValue) {
+      options.frameMs = static_cast<uint32_t>(std::max(0, std::atoi(argv[++i])));
+    } else if (option == "--stamps") {
+      options.stamps = true;
     } else if (option == "--no-window") {
       options.window = false;
     } else if (option == "--quiet-writes") {
@@ -181,6 +201,8 @@ void RunCommand(const std::string& line) {
     char answer[64];
     std::snprintf(answer, sizeof answer, "writes 0x%04X %llu\n", offset, static_cast<unsigned long long>(count));
     Say(answer);
+  } else if (command == "lists") {
+    Say("lists " + std::to_string(space.ListsExecuted()) + "\n");
   } else if (command == "press") {
     uint32_t value = 2;
     std::string given;
@@ -225,6 +247,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   if (options.plan.empty()) options.plan = DefaultPlan(argv[0]);
+  stamps = options.stamps;
+  space.frames.SetPeriod(options.frameMs);
 
   InitialiseOffsets(space, options.plan);
   space.onWrite = [quiet = options.quietWrites](uint32_t offset, const uint8_t* data, uint32_t size) {
