@@ -140,6 +140,7 @@ void HandleDataMsgs(const uint8_t* message, size_t length) {
     DumpMessage(message, "HandleDataMsgs(FSX IN)");
     Restart();
   }
+  ChangeBatch together;
   size_t position = MSG_HEADER_SIZE;
   for (int32_t item = 0; item < header.Count; ++item) {
     // Items are packed without alignment; none is read past the datagram.

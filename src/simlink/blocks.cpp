@@ -240,10 +240,21 @@ uint32_t FSUIPCReadBlock20() {
 
 uint32_t FSUIPCReadBlock30() {
   if (!SimConnected) return 1;
+  // The hot key's press byte is read in the same batch: one exchange the fewer.
+  uint8_t press = 0;
+  bool pressQueued = false;
   return ReadBatch(
-      "FSUIPCReadBlock30()", [] { return QueueFields(BLOCK_3_FIELDS, Block3); },
-      [] {
-        if (Settings.hotKeyChar != 0) Block3[Block3Field::HotKeyByte] = PollHotKey();
+      "FSUIPCReadBlock30()",
+      [&] {
+        if (!QueueFields(BLOCK_3_FIELDS, Block3)) return false;
+        if (Settings.hotKeyChar != 0 && TabKeySlot != 0) {
+          pressQueued = QueuePressRead(press);
+          return pressQueued;
+        }
+        return true;
+      },
+      [&] {
+        if (Settings.hotKeyChar != 0) Block3[Block3Field::HotKeyByte] = pressQueued ? TakePress(press) : 0;
         PublishStartingValues(30);
       });
 }

@@ -11,11 +11,6 @@ std::atomic<uint32_t> TabKeySlot{0};
 namespace {
 
 // One exchange of one request, under the lock the caller holds.
-bool ReadByte(uint32_t offset, uint8_t& value) {
-  uint32_t code = 0;
-  return IpcQueueRead(offset, 1, &value, code) && IpcProcess(code);
-}
-
 bool WriteByte(uint32_t offset, uint8_t value) {
   uint32_t code = 0;
   return IpcQueueWrite(offset, 1, &value, code) && IpcProcess(code);
@@ -41,17 +36,22 @@ bool InstallTabKey() {
 
 uint32_t InstallHotKey(uint8_t key, uint8_t secondByte) {
   if (!SimConnected) return 0;
+  // The whole slot area in one exchange rather than one per slot.
+  uint8_t area[HOT_KEY_SLOTS * 4] = {};
+  uint32_t code = 0;
+  if (!IpcQueueRead(HOT_KEY_AREA, sizeof area, area, code) || !IpcProcess(code)) {
+    IpcDropQueued();
+    return 0;  // no answer: no slot can be trusted to be free
+  }
   for (uint32_t n = 0; n < HOT_KEY_SLOTS; ++n) {
     uint32_t slot = HOT_KEY_AREA + 4 * n;
-    uint8_t character = 0;
-    if (!ReadByte(slot, character)) return 0;  // no answer: no slot can be trusted to be free
+    uint8_t character = area[4 * n];
     if (Settings.debugKeys) {
       PrintFormat("Key Entry Adr: %0x\n", slot);
       PrintFormat("Key    Slot #: %d   Val: %d\n", n, character);
     }
     if (character == 0) {
       const uint8_t entry[4] = {key, secondByte, 0, 0};
-      uint32_t code = 0;
       for (uint32_t i = 0; i < 4; ++i) IpcQueueWrite(slot + i, 1, &entry[i], code);
       IpcProcess(code);
       return slot;
@@ -60,12 +60,17 @@ uint32_t InstallHotKey(uint8_t key, uint8_t secondByte) {
   return 0;
 }
 
-uint8_t PollHotKey() {
+bool QueuePressRead(uint8_t& press) {
   uint32_t slot = TabKeySlot;
-  if (!SimConnected || slot == 0) return 0;
-  uint8_t press = 0;
-  if (!ReadByte(slot + 3, press)) return 0;
-  if (press != 0) WriteByte(slot + 3, 0);
+  press = 0;
+  if (!SimConnected || slot == 0) return false;
+  uint32_t code = 0;
+  return IpcQueueRead(slot + 3, 1, &press, code);
+}
+
+uint8_t TakePress(uint8_t press) {
+  uint32_t slot = TabKeySlot;
+  if (press != 0 && slot != 0) WriteByte(slot + 3, 0);
   return press == 1 ? 0 : press;
 }
 

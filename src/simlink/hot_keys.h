@@ -1,8 +1,8 @@
 #pragma once
 // The simulator hot key: TAB registered in one of the simulator's 56 key
 // slots, so that a press in the simulator reaches the network in Block 3.
-// InstallTabKey, InstallHotKey and PollHotKey must be called with the
-// "FSUIPC" lock held; TestKey takes it itself.
+// InstallTabKey, InstallHotKey and the press operations must be called with
+// the "FSUIPC" lock held; TestKey takes it itself.
 
 #include <atomic>
 #include <cstdint>
@@ -23,5 +23,10 @@ uint32_t InstallHotKey(uint8_t key, uint8_t secondByte);
 // Checks once a second that the slot still holds the key; re-initialises
 // link and key when it does not.
 void TestKey();
-// The press to report (a press byte of 1 is cleared but not reported).
-uint8_t PollHotKey();
+// The press byte travels in the Block 3 batch: QueuePressRead queues its
+// read (false, queueing nothing, while no key is installed or the link is
+// down), and after the exchange TakePress clears a press in the simulator
+// and gives the value to report (a press byte of 1 is cleared but not
+// reported).
+bool QueuePressRead(uint8_t& press);
+uint8_t TakePress(uint8_t press);

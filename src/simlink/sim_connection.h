@@ -27,3 +27,12 @@ void FSUIPCClose();
 // while the link is down).
 uint32_t FSUIPCRead(uint32_t offset, uint32_t size, void* destination);
 uint32_t FSUIPCWrite(uint32_t offset, uint32_t size, const void* source);
+
+// Writes of one thread gathered into as few exchanges as their order allows
+// (the items of one incoming data message). While a batch is open on the
+// calling thread, FSUIPCWrite queues its bytes and gives 1; FSUIPCRead sends
+// what is queued together with its own read, in one exchange, so that it
+// reads what the earlier writes wrote; CloseWriteBatch sends the rest. The
+// simulator sees the same writes and reads in the same order.
+void OpenWriteBatch();
+void CloseWriteBatch();

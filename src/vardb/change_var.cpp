@@ -307,3 +307,6 @@ bool ChangeVar(int32_t fsxIndex, double value) {
   PrintFormat("ChangeVar(A: double) - Unknown Index: %d  Val: %f\n", fsxIndex, value);
   return false;
 }
+
+ChangeBatch::ChangeBatch() { OpenWriteBatch(); }
+ChangeBatch::~ChangeBatch() { CloseWriteBatch(); }

@@ -6,3 +6,15 @@
 
 bool ChangeVar(int32_t fsxIndex, int32_t value);
 bool ChangeVar(int32_t fsxIndex, double value);
+
+// The changes of one data message reach the simulator together: while it
+// lives, the writes of ChangeVar on this thread go out in as few exchanges
+// as their order allows (a read of a read-change-write item takes the writes
+// before it along).
+class ChangeBatch {
+ public:
+  ChangeBatch();
+  ~ChangeBatch();
+  ChangeBatch(const ChangeBatch&) = delete;
+  ChangeBatch& operator=(const ChangeBatch&) = delete;
+};

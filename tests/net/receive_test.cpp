@@ -158,6 +158,40 @@ TEST_F(Receiving, ItemOfAnUnmappedIndexStopsTheMessage) {
   EXPECT_EQ(log.Count("Message logged by: HandleDataMessages(VarType)"), 1);
 }
 
+// The items of one message reach the simulator in one exchange, the same
+// writes in the same order; a read-change-write item takes the writes
+// before it along, so that it reads what they wrote.
+struct ExchangeCase {
+  const char* name;
+  std::vector<uint8_t> items;
+  int32_t count;
+  std::vector<std::vector<std::string>> exchanges;
+};
+
+void PrintTo(const ExchangeCase& c, std::ostream* out) { *out << c.name; }
+
+class ItemExchanges : public Receiving, public testing::WithParamInterface<ExchangeCase> {};
+
+TEST_P(ItemExchanges, AreAsFewAsTheirOrderAllows) {
+  RecordExchanges();
+  Handle(Datagram(1, 2, GetParam().count, MSG_VERSION, GetParam().items));
+  EXPECT_EQ(exchanges, GetParam().exchanges);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, ItemExchanges,
+    testing::Values(
+        ExchangeCase{"WritesOnly",
+                     Join({IntItem(165, 5), IntItem(21, 7), IntItem(175, 3), DoubleItem(114, 1000.0)}),
+                     4,
+                     {{"W07BC/4", "W07C8/4", "W089A/2", "W0932/2", "W09CA/2", "W0A62/2", "W0330/2"}}},
+        ExchangeCase{"ReadChangeWriteAmongThem",
+                     Join({IntItem(165, 5), IntItem(16, 1), IntItem(21, 7)}),
+                     3,
+                     {{"W07BC/4", "R0D0C/2"}, {"W0D0C/2", "W07C8/4"}}},
+        ExchangeCase{"NothingToWrite", Join({IntItem(94, 1), IntItem(216, 0)}), 2, {}}),
+    [](const testing::TestParamInfo<ExchangeCase>& param) { return std::string(param.param.name); });
+
 TEST_F(Receiving, IntegerAndDoubleItemsFollowTheMap) {
   Handle(Datagram(1, 2, 2, MSG_VERSION, Join({DoubleItem(114, 1000.0), IntItem(184, 3)})));
   ASSERT_EQ(NodeWrites().size(), 2u);

@@ -22,10 +22,14 @@ TEST_F(HotKeys, TabGoesIntoTheFirstFreeSlot) {
   EXPECT_EQ(ByteAt(0x3211), 24);
 }
 
-TEST_F(HotKeys, OccupiedSlotsArePassedOver) {
+TEST_F(HotKeys, OccupiedSlotsArePassedOverInOneReadOfTheArea) {
   OccupySlots(3);
+  RecordExchanges();
   Connect();
   EXPECT_EQ(TabKeySlot, 0x3210u + 12);
+  ASSERT_GE(exchanges.size(), 2u);
+  EXPECT_EQ(exchanges[exchanges.size() - 2], std::vector<std::string>{"R3210/224"});
+  EXPECT_EQ(exchanges.back(), (std::vector<std::string>{"W321C/1", "W321D/1", "W321E/1", "W321F/1"}));
 }
 
 TEST_F(HotKeys, AllSlotsTakenInstallsNothingSaysSoOnceAndTestKeyRetries) {
@@ -58,6 +62,24 @@ TEST_P(Presses, AreClearedAndReportedButOne) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, Presses, testing::Values(PressCase{0, 0}, PressCase{1, 0}, PressCase{2, 2}, PressCase{7, 7}));
+
+// The press byte is read in the Block 3 batch itself; only a press costs a
+// second exchange, the clearing write.
+TEST_P(Presses, TravelInTheBlock3Batch) {
+  Connect();
+  PutBytes(TabKeySlot + 3, {GetParam().pressByte});
+  RecordExchanges();
+  ASSERT_EQ(FSUIPCReadBlock30(), 0u);
+  ASSERT_FALSE(exchanges.empty());
+  char press[16];
+  std::snprintf(press, sizeof press, "R%04X/1", TabKeySlot + 3);
+  EXPECT_EQ(exchanges[0].back(), press);
+  std::vector<std::vector<std::string>> after(exchanges.begin() + 1, exchanges.end());
+  char clear[16];
+  std::snprintf(clear, sizeof clear, "W%04X/1", TabKeySlot + 3);
+  EXPECT_EQ(after, GetParam().pressByte == 0 ? std::vector<std::vector<std::string>>{}
+                                              : std::vector<std::vector<std::string>>{{clear}});
+}
 
 TEST_F(HotKeys, NoHotKeyConfiguredInstallsAndTestsNothing) {
   Settings.hotKeyChar = 0;

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -84,6 +85,27 @@ class SimulatorTest : public testing::Test {
     return made;
   }
 
+  // From now on, each exchange that reaches the server as its records, in
+  // order: "R0D0C/2" for a read of 2 bytes at 0x0D0C, "W07BC/4" for a write.
+  void RecordExchanges() {
+    exchanges.clear();
+    server.tamper = [this](uint8_t* list, uint32_t length) {
+      std::vector<std::string> records;
+      for (uint32_t at = 0; at + 12 <= length;) {
+        uint32_t id = GetU32(list + at);
+        if (id != 1 && id != 2) break;
+        uint32_t offset = GetU32(list + at + 4);
+        uint32_t size = GetU32(list + at + 8);
+        char record[24];
+        std::snprintf(record, sizeof record, "%c%04X/%u", id == 1 ? 'R' : 'W', offset, size);
+        records.push_back(record);
+        at += (id == 1 ? 16 : 12) + size;
+      }
+      exchanges.push_back(records);
+    };
+  }
+
   InProcessTransport server;
   std::vector<Write> writes;
+  std::vector<std::vector<std::string>> exchanges;
 };
