@@ -240,21 +240,22 @@ uint32_t FSUIPCReadBlock20() {
 
 uint32_t FSUIPCReadBlock30() {
   if (!SimConnected) return 1;
-  // The hot key's press byte is read in the same batch: one exchange the fewer.
-  uint8_t press = 0;
-  bool pressQueued = false;
+  // The hot key's slot is read in the same batch: no exchange of its own
+  // for the press byte, nor for TestKey's look at the key character.
+  SlotReads slot;
+  bool slotQueued = false;
   return ReadBatch(
       "FSUIPCReadBlock30()",
       [&] {
         if (!QueueFields(BLOCK_3_FIELDS, Block3)) return false;
         if (Settings.hotKeyChar != 0 && TabKeySlot != 0) {
-          pressQueued = QueuePressRead(press);
-          return pressQueued;
+          slotQueued = QueueSlotReads(slot);
+          return slotQueued;
         }
         return true;
       },
       [&] {
-        if (Settings.hotKeyChar != 0) Block3[Block3Field::HotKeyByte] = pressQueued ? TakePress(press) : 0;
+        if (Settings.hotKeyChar != 0) Block3[Block3Field::HotKeyByte] = slotQueued ? TakePress(slot) : 0;
         PublishStartingValues(30);
       });
 }

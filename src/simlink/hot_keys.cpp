@@ -9,6 +9,12 @@
 std::atomic<uint32_t> TabKeySlot{0};
 
 namespace {
+// The key character the last Block 3 batch found in the slot, for TestKey
+// (slot offset << 8 | character; 0: none since TestKey last looked).
+std::atomic<uint64_t> keySeen{0};
+}
+
+namespace {
 
 // One exchange of one request, under the lock the caller holds.
 bool WriteByte(uint32_t offset, uint8_t value) {
@@ -60,18 +66,18 @@ uint32_t InstallHotKey(uint8_t key, uint8_t secondByte) {
   return 0;
 }
 
-bool QueuePressRead(uint8_t& press) {
-  uint32_t slot = TabKeySlot;
-  press = 0;
-  if (!SimConnected || slot == 0) return false;
+bool QueueSlotReads(SlotReads& reads) {
+  reads = SlotReads{};
+  reads.slot = TabKeySlot;
+  if (!SimConnected || reads.slot == 0) return false;
   uint32_t code = 0;
-  return IpcQueueRead(slot + 3, 1, &press, code);
+  return IpcQueueRead(reads.slot, 1, &reads.key, code) && IpcQueueRead(reads.slot + 3, 1, &reads.press, code);
 }
 
-uint8_t TakePress(uint8_t press) {
-  uint32_t slot = TabKeySlot;
-  if (press != 0 && slot != 0) WriteByte(slot + 3, 0);
-  return press == 1 ? 0 : press;
+uint8_t TakePress(const SlotReads& reads) {
+  keySeen = (static_cast<uint64_t>(reads.slot) << 8) | reads.key | (1ULL << 63);
+  if (reads.press != 0) WriteByte(reads.slot + 3, 0);
+  return reads.press == 1 ? 0 : reads.press;
 }
 
 void TestKey() {
@@ -84,8 +90,16 @@ void TestKey() {
     ReleaseResource(FsuipcLock, "TestKey()");
     return;
   }
+  // The Block 3 batch read the slot since the last pass, as a rule; only
+  // without a fresh reading of this slot is one exchange spent here.
+  uint64_t seen = keySeen.exchange(0);
+  uint32_t slot = TabKeySlot;
   uint8_t character = 0;
-  FSUIPCRead(TabKeySlot, 1, &character);  // a failed read counts as the byte 0
+  if (seen != 0 && static_cast<uint32_t>((seen >> 8) & 0xFFFFFFFF) == slot) {
+    character = static_cast<uint8_t>(seen & 0xFF);
+  } else {
+    FSUIPCRead(slot, 1, &character);  // a failed read counts as the byte 0
+  }
   // A link lost meanwhile is the main loop's to reconnect (and to announce).
   if (character == Settings.hotKeyChar || !SimConnected) return;
 

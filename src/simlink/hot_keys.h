@@ -23,10 +23,15 @@ uint32_t InstallHotKey(uint8_t key, uint8_t secondByte);
 // Checks once a second that the slot still holds the key; re-initialises
 // link and key when it does not.
 void TestKey();
-// The press byte travels in the Block 3 batch: QueuePressRead queues its
-// read (false, queueing nothing, while no key is installed or the link is
-// down), and after the exchange TakePress clears a press in the simulator
-// and gives the value to report (a press byte of 1 is cleared but not
-// reported).
-bool QueuePressRead(uint8_t& press);
-uint8_t TakePress(uint8_t press);
+// The slot's key character and press byte travel in the Block 3 batch:
+// QueueSlotReads queues their reads (false, queueing nothing, while no key
+// is installed or the link is down). After the exchange TakePress hands the
+// key character to the next TestKey, clears a press in the simulator and
+// gives the value to report (a press byte of 1 is cleared but not reported).
+struct SlotReads {
+  uint32_t slot = 0;
+  uint8_t key = 0;
+  uint8_t press = 0;
+};
+bool QueueSlotReads(SlotReads& reads);
+uint8_t TakePress(const SlotReads& reads);

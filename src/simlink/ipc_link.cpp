@@ -1,5 +1,6 @@
 #include "simlink/ipc_link.h"
 
+#include <atomic>
 #include <cstring>
 
 #include "platform/platform.h"
@@ -14,6 +15,22 @@ IpcLinkRecord IpcLink;
 namespace {
 
 IpcTransport* transportOverride = nullptr;
+
+// The write waiting to ride along: its offset and byte, and a mark that it
+// is there (0: none).
+constexpr uint64_t RIDER_PRESENT = 1ULL << 63;
+std::atomic<uint64_t> rider{0};
+
+void QueueRider() {
+  uint64_t waiting = rider.exchange(0);
+  if (waiting == 0) return;
+  uint8_t value = static_cast<uint8_t>(waiting & 0xFF);
+  uint32_t code = 0;
+  if (!IpcQueueWrite(static_cast<uint32_t>(waiting >> 8) & 0xFFFFFFFF, 1, &value, code)) {
+    uint64_t none = 0;
+    rider.compare_exchange_strong(none, waiting);  // the next list takes it, unless a newer one came
+  }
+}
 
 constexpr uint32_t TERMINATOR_SIZE = 4;
 
@@ -84,6 +101,7 @@ bool IpcOpen(uint32_t& code) {
 }
 
 void IpcClose() {
+  rider = 0;  // meant for the link that was open
   if (IpcLink.transport != nullptr) IpcLink.transport->Close();
   IpcLink.view = nullptr;
 }
@@ -126,6 +144,10 @@ bool IpcQueueWrite(uint32_t offset, uint32_t size, const void* source, uint32_t&
   IpcLink.cursor += IPC_WRITE_HEADER + size;
   code = 0;
   return true;
+}
+
+void IpcWriteAlong(uint32_t offset, uint8_t value) {
+  rider = RIDER_PRESENT | (static_cast<uint64_t>(offset) << 8) | value;
 }
 
 void IpcDropQueued() {
@@ -188,6 +210,7 @@ bool IpcProcess(uint32_t& code) {
     code = 10;
     return false;
   }
+  QueueRider();
   PutU32(IpcLink.view + IpcLink.cursor, 0);
   uint32_t length = IpcLink.cursor + TERMINATOR_SIZE;
   IpcLink.cursor = 0;  // from here on the requests count as sent

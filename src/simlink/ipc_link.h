@@ -59,6 +59,11 @@ bool IpcQueueRead(uint32_t offset, uint32_t size, void* destination, uint32_t& c
 bool IpcQueueWrite(uint32_t offset, uint32_t size, const void* source, uint32_t& code);
 bool IpcProcess(uint32_t& code);
 
+// A one-byte write that travels at the end of the next list anyone sends,
+// instead of costing an exchange of its own; a newer one replaces one not
+// yet sent. Needs no lock.
+void IpcWriteAlong(uint32_t offset, uint8_t value);
+
 // Empties the list without sending it: a batch that could not be queued
 // whole must not leave requests behind whose destinations will be gone.
 void IpcDropQueued();

@@ -141,3 +141,7 @@ void CloseWriteBatch() {
   if (!batch.bytes.empty()) SendBatch();
   batch.open = false;
 }
+
+void FSUIPCWriteAlong(uint32_t offset, uint8_t value) {
+  if (SimConnected) IpcWriteAlong(offset, value);
+}

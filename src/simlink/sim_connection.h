@@ -28,6 +28,11 @@ void FSUIPCClose();
 uint32_t FSUIPCRead(uint32_t offset, uint32_t size, void* destination);
 uint32_t FSUIPCWrite(uint32_t offset, uint32_t size, const void* source);
 
+// A one-byte write for which no exchange is spent: it travels with the next
+// exchange any thread makes (several a second while the link is up). Dropped
+// while the link is down, as FSUIPCWrite would fail then.
+void FSUIPCWriteAlong(uint32_t offset, uint8_t value);
+
 // Writes of one thread gathered into as few exchanges as their order allows
 // (the items of one incoming data message). While a batch is open on the
 // calling thread, FSUIPCWrite queues its bytes and gives 1; FSUIPCRead sends

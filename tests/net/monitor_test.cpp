@@ -91,14 +91,20 @@ TEST_F(MonitorTicks, AMessageEveryFifthTickKeepsTheConnection) {
   }
 }
 
-TEST_F(MonitorTicks, HeartbeatCountsOnEveryTickAndWraps) {
+// The heartbeat costs no exchange of its own: it rides at the end of the
+// next list any thread sends.
+TEST_F(MonitorTicks, HeartbeatCountsOnEveryTickAndRidesOnTheNextExchange) {
   Connect();
   NetState.Connected = true;
   for (int tick = 1; tick <= 257; ++tick) {
     NetState.MsgArrived = true;
+    RecordExchanges();
     Tick();
-    uint8_t expected = static_cast<uint8_t>(tick);
-    ASSERT_EQ(ByteAt(HEARTBEAT_OFFSET), expected) << tick;
+    ASSERT_TRUE(exchanges.empty()) << tick;
+    uint8_t byte = 0;
+    ASSERT_EQ(FSUIPCRead(0x3304, 1, &byte), 1u);
+    ASSERT_EQ(exchanges, (std::vector<std::vector<std::string>>{{"R3304/1", "W7800/1"}})) << tick;
+    ASSERT_EQ(ByteAt(HEARTBEAT_OFFSET), static_cast<uint8_t>(tick)) << tick;
   }
   EXPECT_EQ(NetState.Heartbeat, 1) << "255, 0, 1";
 }

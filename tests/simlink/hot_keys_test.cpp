@@ -63,22 +63,21 @@ TEST_P(Presses, AreClearedAndReportedButOne) {
 
 INSTANTIATE_TEST_SUITE_P(Table, Presses, testing::Values(PressCase{0, 0}, PressCase{1, 0}, PressCase{2, 2}, PressCase{7, 7}));
 
-// The press byte is read in the Block 3 batch itself; only a press costs a
-// second exchange, the clearing write.
+// The key slot is read in the Block 3 batch itself, key character and press
+// byte; only a press costs a second exchange, the clearing write, and the
+// key test that follows needs none of its own.
 TEST_P(Presses, TravelInTheBlock3Batch) {
   Connect();
   PutBytes(TabKeySlot + 3, {GetParam().pressByte});
   RecordExchanges();
   ASSERT_EQ(FSUIPCReadBlock30(), 0u);
+  TestKey();
   ASSERT_FALSE(exchanges.empty());
-  char press[16];
-  std::snprintf(press, sizeof press, "R%04X/1", TabKeySlot + 3);
-  EXPECT_EQ(exchanges[0].back(), press);
+  std::vector<std::string> slotReads(exchanges[0].end() - 2, exchanges[0].end());
+  EXPECT_EQ(slotReads, (std::vector<std::string>{"R3210/1", "R3213/1"}));
   std::vector<std::vector<std::string>> after(exchanges.begin() + 1, exchanges.end());
-  char clear[16];
-  std::snprintf(clear, sizeof clear, "W%04X/1", TabKeySlot + 3);
   EXPECT_EQ(after, GetParam().pressByte == 0 ? std::vector<std::vector<std::string>>{}
-                                              : std::vector<std::vector<std::string>>{{clear}});
+                                              : std::vector<std::vector<std::string>>{{"W3213/1"}});
 }
 
 TEST_F(HotKeys, NoHotKeyConfiguredInstallsAndTestsNothing) {
