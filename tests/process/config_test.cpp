@@ -169,6 +169,27 @@ TEST_F(ConfigFile, FileInCurrentDirectoryIsReadAndClosingLogged) {
   EXPECT_EQ(log.Count("ZemSim Config file closed"), 1);
 }
 
+// The sample the packages ship is read as it stands: every line a comment
+// or a key the node knows, with the values it explains.
+TEST_F(ConfigFile, ShippedSampleIsReadCleanly) {
+  const std::string sample =
+      (std::filesystem::path(TestProgramPath()).parent_path() / "samples" / "ZemSim.cfg").string();
+  WriteWholeFile("ZemSim.cfg", ReadWholeFile(sample));
+  LogTail log;
+  StdoutCapture out;
+  ASSERT_TRUE(ReadConfig());
+  EXPECT_EQ(out.Take(), "");
+  EXPECT_EQ(log.Count("Unable to recognize"), 0) << log.Added();
+  EXPECT_EQ(Settings.port, 9030);
+  EXPECT_EQ(Settings.hotKeyChar, 9);
+  EXPECT_EQ(Settings.udpinterval, 50);
+  EXPECT_EQ(Settings.udpwait, 100);
+  EXPECT_STREQ(Settings.ipaddress, "");
+  EXPECT_STREQ(Settings.simserver, "");
+  EXPECT_FALSE(Settings.remote);
+  EXPECT_FALSE(Settings.debugIncoming);
+}
+
 TEST_F(ConfigFile, EmptyFileIsReadAsTrue) {
   WriteWholeFile("ZemSim.cfg", "");
   LogTail log;
