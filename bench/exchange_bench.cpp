@@ -7,6 +7,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -67,6 +68,7 @@ void Block1Stream(benchmark::State& state) {
   }
   CopyText(Settings.simserver, ("127.0.0.1:" + std::to_string(port)).c_str());
   SetIpcTransport(nullptr);  // the platform's default: the stream on POSIX
+  if (FsuipcLock == nullptr) InitSimulatorLink();  // run alone, nothing made the lock yet
   if (port == 0 || FSUIPCConnect() != 0) {
     state.SkipWithError("no stream link to simstub");
   } else {
@@ -76,6 +78,26 @@ void Block1Stream(benchmark::State& state) {
   platform::KillProcess(stub);
 }
 BENCHMARK(Block1Stream)->UseRealTime();
+
+// The same batch through simbridge beside a simulator's server window: the
+// bench script starts both under wine and names the bridge in ZEMSIM_BRIDGE.
+void Block1Bridge(benchmark::State& state) {
+  const char* bridge = std::getenv("ZEMSIM_BRIDGE");
+  if (bridge == nullptr) {
+    state.SkipWithError("ZEMSIM_BRIDGE names no bridge");
+    return;
+  }
+  CopyText(Settings.simserver, bridge);
+  SetIpcTransport(nullptr);
+  if (FsuipcLock == nullptr) InitSimulatorLink();
+  if (FSUIPCConnect() != 0) {
+    state.SkipWithError("no link through the bridge");
+  } else {
+    ReadBlock1Batch(state);
+  }
+  FSUIPCClose();
+}
+BENCHMARK(Block1Bridge)->UseRealTime();
 
 // The same bytes each way as the Block 1 batch, echoed by a thread.
 void TcpRoundTripFloor(benchmark::State& state) {

@@ -1,6 +1,11 @@
 # What a cockpit builder unpacks: the programs, sample configurations, the
 # sample flight plans and a README.txt. VERSION is the project's version.
 install(TARGETS zemsim simstub commgr RUNTIME DESTINATION .)
+if(WIN32)
+  # Only beside a simulator's server window is there anything to bridge.
+  install(TARGETS simbridge RUNTIME DESTINATION .)
+  install(FILES ${PROJECT_SOURCE_DIR}/data/package/SimBridge.cfg DESTINATION .)
+endif()
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/data/flightplans DESTINATION .)
 install(FILES ${PROJECT_SOURCE_DIR}/data/package/ZemSim.cfg DESTINATION .)
 

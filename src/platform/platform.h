@@ -96,6 +96,12 @@ bool HandOverToSuccessor();
 // stack size; false when it cannot be created.
 bool StartThread(void (*body)());
 
+// Runs the function (on a thread of its own) when the operator presses
+// Ctrl-C or Ctrl-Break, or the console is closed or the process asked to
+// end, instead of ending the process at once; the function ends the process
+// itself. Call it before starting any thread.
+void OnConsoleBreak(void (*handler)());
+
 // Ends the whole process at once with the code, from any thread. POSIX keeps
 // only the low 8 bits of the code.
 [[noreturn]] void ExitProcess(int code);
@@ -152,7 +158,8 @@ SocketHandle TcpConnect(uint32_t address, uint16_t port, uint32_t timeoutMs, IoS
 // A listening TCP socket (port 0: any free port); NO_SOCKET on failure.
 SocketHandle TcpListen(uint32_t address, uint16_t port);
 // The next connection on a listening socket; blocks. NO_SOCKET on failure.
-SocketHandle TcpAccept(SocketHandle listener);
+// The peer's IPv4 address (host byte order) when asked for.
+SocketHandle TcpAccept(SocketHandle listener, uint32_t* peerAddress = nullptr);
 uint16_t LocalPort(SocketHandle socket);
 
 // Sends or receives exactly length bytes within the time-out.

@@ -363,6 +363,20 @@ std::vector<ChildProcess> CurrentChildren() {
   return children;
 }
 
+void OnConsoleBreak(void (*handler)()) {
+  // Blocked here and in every thread started later; one thread takes them.
+  static sigset_t breaks;
+  sigemptyset(&breaks);
+  for (int signalNumber : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&breaks, signalNumber);
+  pthread_sigmask(SIG_BLOCK, &breaks, nullptr);
+  static void (*onBreak)() = handler;
+  StartThread([] {
+    int taken = 0;
+    sigwait(&breaks, &taken);
+    onBreak();
+  });
+}
+
 [[noreturn]] void ExitProcess(int code) {
   RestoreTerminal();
   std::fflush(stdout);
@@ -458,10 +472,13 @@ SocketHandle TcpListen(uint32_t address, uint16_t port) {
   return fd;
 }
 
-SocketHandle TcpAccept(SocketHandle listener) {
+SocketHandle TcpAccept(SocketHandle listener, uint32_t* peerAddress) {
   for (;;) {
-    int fd = ::accept4(Fd(listener), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+    sockaddr_in peer{};
+    socklen_t length = sizeof peer;
+    int fd = ::accept4(Fd(listener), reinterpret_cast<sockaddr*>(&peer), &length, SOCK_CLOEXEC | SOCK_NONBLOCK);
     if (fd >= 0) {
+      if (peerAddress != nullptr) *peerAddress = ntohl(peer.sin_addr.s_addr);
       SetNoDelay(fd);
       return fd;
     }

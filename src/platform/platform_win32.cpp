@@ -287,6 +287,20 @@ bool AdoptOrphanedDescendants() { return false; }
 
 std::vector<ChildProcess> CurrentChildren() { return {}; }
 
+namespace {
+std::atomic<void (*)()> breakHandler{nullptr};
+}
+
+void OnConsoleBreak(void (*handler)()) {
+  breakHandler = handler;
+  SetConsoleCtrlHandler(
+      [](DWORD) -> BOOL {
+        if (void (*onBreak)() = breakHandler.load()) onBreak();
+        return TRUE;
+      },
+      TRUE);
+}
+
 [[noreturn]] void ExitProcess(int code) {
   std::fflush(stdout);
   std::fflush(stderr);
@@ -389,9 +403,12 @@ SocketHandle TcpListen(uint32_t address, uint16_t port) {
   return static_cast<SocketHandle>(socket);
 }
 
-SocketHandle TcpAccept(SocketHandle listener) {
-  SOCKET socket = ::accept(Raw(listener), nullptr, nullptr);
+SocketHandle TcpAccept(SocketHandle listener, uint32_t* peerAddress) {
+  sockaddr_in peer{};
+  int length = sizeof peer;
+  SOCKET socket = ::accept(Raw(listener), reinterpret_cast<sockaddr*>(&peer), &length);
   if (socket == INVALID_SOCKET) return NO_SOCKET;
+  if (peerAddress != nullptr) *peerAddress = ntohl(peer.sin_addr.s_addr);
   PrepareConnected(socket);
   return static_cast<SocketHandle>(socket);
 }

@@ -6,6 +6,7 @@
 #include "platform/platform.h"
 #include "process/bytes.h"
 #include "process/settings.h"
+#include "simlink/ipc_records.h"
 #include "simlink/ipc_stream_transport.h"
 #include "simlink/ipc_window_transport.h"
 
@@ -157,38 +158,24 @@ void IpcDropQueued() {
 
 namespace {
 
-// Walks the executed list; true when it holds exactly the reads that were
-// queued, in their order and sizes, up to its terminator. With copy set,
-// each read's bytes go to its destination on the way.
+// True when the executed list holds exactly the reads that were queued, in
+// their order and sizes, up to its terminator. With copy set, each read's
+// bytes go to its destination on the way.
 bool WalkResults(const uint8_t* list, uint32_t length, bool copy) {
-  uint32_t position = 0;
   uint32_t nextRead = 0;
-  while (position + 4 <= length) {
-    uint32_t id = GetU32(list + position);
-    if (id == 0) return nextRead == IpcLink.readCount;
-    if (id == IPC_READ_ID) {
-      if (position + IPC_READ_HEADER > length) return false;
-      uint32_t size = GetU32(list + position + 8);
-      uint32_t number = GetU32(list + position + 12);
-      if (size > length - position - IPC_READ_HEADER) return false;
-      // The server may only fill what was asked for, where it was asked for.
-      if (number != nextRead || number >= IpcLink.readCount || IpcLink.reads[number].size != size) return false;
-      void* destination = IpcLink.reads[number].destination;
-      if (copy && destination != nullptr && size != 0) {
-        std::memcpy(destination, list + position + IPC_READ_HEADER, size);
-      }
-      ++nextRead;
-      position += IPC_READ_HEADER + size;
-    } else if (id == IPC_WRITE_ID) {
-      if (position + IPC_WRITE_HEADER > length) return false;
-      uint32_t size = GetU32(list + position + 8);
-      if (size > length - position - IPC_WRITE_HEADER) return false;
-      position += IPC_WRITE_HEADER + size;
-    } else {
-      return false;  // a record this client never wrote
+  uint32_t terminatorAt = 0;
+  bool whole = WalkIpcRecords(list, length, terminatorAt, [&](const IpcRecord& record) {
+    if (record.id != IPC_READ_ID) return true;
+    // The server may only fill what was asked for, where it was asked for.
+    if (record.tag != nextRead || record.tag >= IpcLink.readCount || IpcLink.reads[record.tag].size != record.size) {
+      return false;
     }
-  }
-  return false;  // no terminator
+    void* destination = IpcLink.reads[record.tag].destination;
+    if (copy && destination != nullptr && record.size != 0) std::memcpy(destination, list + record.dataAt, record.size);
+    ++nextRead;
+    return true;
+  });
+  return whole && nextRead == IpcLink.readCount;
 }
 
 }  // namespace
@@ -198,6 +185,41 @@ bool IpcCopyResults(const uint8_t* list, uint32_t length) {
   // delivered or leaves every destination as it was.
   if (!WalkResults(list, length, false)) return false;
   WalkResults(list, length, true);
+  return true;
+}
+
+namespace {
+
+// The list in the view, sent with every attempt the link allows; false with
+// code 11 or 12 when none was delivered (the link is dead from then on).
+bool SendList(uint32_t length, uint32_t& answer, uint32_t& code) {
+  IpcAttempt last = IpcAttempt::Failed;
+  for (uint32_t attempt = 0; attempt < IpcTiming.sendAttempts; ++attempt) {
+    last = IpcLink.transport->SendOnce(IpcLink.view, length, IpcTiming.sendTimeoutMs, answer);
+    if (last == IpcAttempt::Delivered) return true;
+    platform::SleepMs(IpcTiming.retrySleepMs);
+  }
+  code = last == IpcAttempt::TimedOut ? 11 : 12;
+  IpcLink.broken = true;
+  return false;
+}
+
+}  // namespace
+
+bool IpcExecuteList(uint8_t* list, uint32_t length, uint32_t& answer, uint32_t& code) {
+  if (IpcLink.view == nullptr || IpcLink.broken) {
+    code = IpcLink.view == nullptr ? 9 : 12;
+    return false;
+  }
+  if (length < 4 || length > IPC_LIST_LIMIT) {
+    code = 15;
+    return false;
+  }
+  std::memcpy(IpcLink.view, list, length);
+  IpcLink.cursor = 0;
+  if (!SendList(length, answer, code)) return false;
+  std::memcpy(list, IpcLink.view, length);
+  code = 0;
   return true;
 }
 
@@ -220,24 +242,16 @@ bool IpcProcess(uint32_t& code) {
     return false;
   }
 
-  IpcAttempt last = IpcAttempt::Failed;
   uint32_t answer = 0;
-  for (uint32_t attempt = 0; attempt < IpcTiming.sendAttempts; ++attempt) {
-    last = IpcLink.transport->SendOnce(IpcLink.view, length, IpcTiming.sendTimeoutMs, answer);
-    if (last == IpcAttempt::Delivered) break;
-    platform::SleepMs(IpcTiming.retrySleepMs);
-  }
-  bool ok = false;
-  if (last != IpcAttempt::Delivered) {
-    code = last == IpcAttempt::TimedOut ? 11 : 12;
-    IpcLink.broken = true;
-  } else if (answer != 1) {
+  bool ok = SendList(length, answer, code);
+  if (ok && answer != 1) {
     code = 13;
-  } else if (!IpcCopyResults(IpcLink.view, length)) {
+    ok = false;
+  } else if (ok && !IpcCopyResults(IpcLink.view, length)) {
     code = 16;
-  } else {
+    ok = false;
+  } else if (ok) {
     code = 0;
-    ok = true;
   }
   IpcLink.readCount = 0;
   return ok;

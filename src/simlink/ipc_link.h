@@ -64,6 +64,12 @@ bool IpcProcess(uint32_t& code);
 // yet sent. Needs no lock.
 void IpcWriteAlong(uint32_t offset, uint8_t value);
 
+// A whole list as another client built it (the bridge's), executed over the
+// open link as it stands and copied back as the server left it; answer is
+// the server's. False, with the link's code, when it could not be delivered.
+// The caller holds the link alone; nothing of its own list is touched.
+bool IpcExecuteList(uint8_t* list, uint32_t length, uint32_t& answer, uint32_t& code);
+
 // Empties the list without sending it: a batch that could not be queued
 // whole must not leave requests behind whose destinations will be gone.
 void IpcDropQueued();

@@ -6,6 +6,7 @@
 
 #include "process/bytes.h"
 #include "simlink/ipc_link.h"
+#include "simlink/ipc_records.h"
 
 void OffsetSpace::ReadUnlocked(uint32_t offset, uint8_t* destination, uint32_t size) const {
   for (uint32_t i = 0; i < size; ++i) {
@@ -66,44 +67,65 @@ void OffsetSpace::Execute(uint8_t* list, uint32_t length) {
   frames.WaitForFrame();
   ++listsExecuted_;
   std::lock_guard<std::mutex> guard(mutex_);
-  uint32_t position = 0;
-  while (position + 4 <= length) {
-    uint32_t id = GetU32(list + position);
-    uint32_t header = id == IPC_READ_ID ? IPC_READ_HEADER : id == IPC_WRITE_ID ? IPC_WRITE_HEADER : 0;
-    if (header == 0 || header > length - position) return;
-    uint32_t offset = GetU32(list + position + 4);
-    uint32_t size = GetU32(list + position + 8);
-    if (size > length - position - header) return;
-    uint8_t* data = list + position + header;
-    if (id == IPC_READ_ID) {
-      ReadUnlocked(offset, data, size);
+  uint32_t terminatorAt = 0;
+  WalkIpcRecords(list, length, terminatorAt, [&](const IpcRecord& record) {
+    uint8_t* data = list + record.dataAt;
+    if (record.id == IPC_READ_ID) {
+      ReadUnlocked(record.offset, data, record.size);
     } else {
-      for (uint32_t i = 0; i < size; ++i) {
-        uint64_t at = static_cast<uint64_t>(offset) + i;
+      for (uint32_t i = 0; i < record.size; ++i) {
+        uint64_t at = static_cast<uint64_t>(record.offset) + i;
         if (at < SIZE && !IsReadOnly(at)) bytes_[at] = data[i];
       }
-      if (onWrite) onWrite(offset, data, size);
+      if (onWrite) onWrite(record.offset, data, record.size);
     }
-    position += header + size;
+    return true;
+  });
+}
+
+StreamEnd ServeStreamConnection(platform::SocketHandle connection, uint32_t partialMs, const StreamListHandler& handle) {
+  constexpr uint32_t FOREVER = 24u * 3600 * 1000;
+  std::vector<uint8_t> list(IPC_LIST_LIMIT);
+  StreamEnd end = StreamEnd::ClientLeft;
+  for (;;) {
+    uint8_t prefix[4];
+    if (platform::ReceiveAll(connection, prefix, 1, FOREVER) != platform::IoStatus::Ok) break;
+    if (platform::ReceiveAll(connection, prefix + 1, 3, partialMs) != platform::IoStatus::Ok) {
+      end = StreamEnd::PartialList;
+      break;
+    }
+    uint32_t length = GetU32(prefix);
+    if (length < 4 || length > IPC_LIST_LIMIT) {
+      end = StreamEnd::BadLength;
+      break;
+    }
+    if (platform::ReceiveAll(connection, list.data(), length, partialMs) != platform::IoStatus::Ok) {
+      end = StreamEnd::PartialList;
+      break;
+    }
+    uint32_t answer = 0;
+    if (!handle(list.data(), length, answer)) {
+      end = StreamEnd::Refused;
+      break;
+    }
+    uint8_t reply[8];
+    PutU32(reply, answer);
+    PutU32(reply + 4, length);
+    if (platform::SendAll(connection, reply, sizeof reply, 5000) != platform::IoStatus::Ok ||
+        platform::SendAll(connection, list.data(), length, 5000) != platform::IoStatus::Ok) {
+      end = StreamEnd::ReplyFailed;
+      break;
+    }
   }
+  platform::CloseSocket(connection);
+  return end;
 }
 
 void ServeStreamConnection(OffsetSpace& space, platform::SocketHandle connection, const std::atomic<bool>& stalled) {
-  constexpr uint32_t FOREVER = 24u * 3600 * 1000;
-  std::vector<uint8_t> list(IPC_LIST_LIMIT);
-  for (;;) {
-    uint8_t prefix[4];
-    if (platform::ReceiveAll(connection, prefix, sizeof prefix, FOREVER) != platform::IoStatus::Ok) break;
-    uint32_t length = GetU32(prefix);
-    if (length < 4 || length > IPC_LIST_LIMIT) break;
-    if (platform::ReceiveAll(connection, list.data(), length, 5000) != platform::IoStatus::Ok) break;
+  ServeStreamConnection(connection, 5000, [&](uint8_t* list, uint32_t length, uint32_t& answer) {
     while (stalled) platform::SleepMs(10);
-    space.Execute(list.data(), length);
-    uint8_t reply[8];
-    PutU32(reply, 1);
-    PutU32(reply + 4, length);
-    if (platform::SendAll(connection, reply, sizeof reply, 5000) != platform::IoStatus::Ok) break;
-    if (platform::SendAll(connection, list.data(), length, 5000) != platform::IoStatus::Ok) break;
-  }
-  platform::CloseSocket(connection);
+    space.Execute(list, length);
+    answer = 1;
+    return true;
+  });
 }

@@ -79,6 +79,17 @@ class OffsetSpace {
   std::vector<Range> readOnly_;
 };
 
-// Serves one stream connection until the client goes away or breaks the
-// protocol. While stalled is set, no list is answered.
+// What serves one list of a stream client: true with the answer that goes
+// back beside the list as executed; false to close the connection unanswered.
+using StreamListHandler = std::function<bool(uint8_t* list, uint32_t length, uint32_t& answer)>;
+
+enum class StreamEnd { ClientLeft, PartialList, BadLength, Refused, ReplyFailed };
+
+// Serves one stream connection, list by list, until the client goes away or
+// breaks the protocol; says why it ended. A list must arrive whole within
+// partialMs of its first byte.
+StreamEnd ServeStreamConnection(platform::SocketHandle connection, uint32_t partialMs, const StreamListHandler& handle);
+
+// The stand-in simulator's connections: the offset space executes every
+// list; while stalled is set, none is answered.
 void ServeStreamConnection(OffsetSpace& space, platform::SocketHandle connection, const std::atomic<bool>& stalled);

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstring>
 
+#include "simlink/ipc_records.h"
 #include "support/sim_fixture.h"
 
 namespace {
@@ -257,6 +258,61 @@ INSTANTIATE_TEST_SUITE_P(Table, ServerReplies,
                                          TamperCase{"ForeignRequestNumber", 12, 5},
                                          TamperCase{"HugeRequestNumber", 12, 0xFFFFFFFF}),
                          [](const testing::TestParamInfo<TamperCase>& param) { return std::string(param.param.name); });
+
+// What a client hands the bridge is checked before the simulator sees a byte.
+struct ListCase {
+  const char* name;
+  std::vector<uint8_t> list;
+  bool sound;
+};
+
+void PrintTo(const ListCase& c, std::ostream* out) { *out << c.name; }
+
+std::vector<uint8_t> Words(std::initializer_list<uint32_t> words, size_t extraBytes = 0) {
+  std::vector<uint8_t> bytes(words.size() * 4 + extraBytes, 0);
+  size_t at = 0;
+  for (uint32_t word : words) PutU32(bytes.data() + (at++) * 4, word);
+  return bytes;
+}
+
+// A read of 4 bytes (16 + 4), a write of 2 (12 + 2), then the terminator.
+std::vector<uint8_t> SoundList() {
+  std::vector<uint8_t> list = Words({1, 0x3304, 4, 0}, 4);
+  std::vector<uint8_t> write = Words({2, 0x330A, 2}, 2);
+  list.insert(list.end(), write.begin(), write.end());
+  list.insert(list.end(), 4, 0);
+  return list;
+}
+
+std::vector<uint8_t> WithoutTheLast(std::vector<uint8_t> list, size_t bytes) {
+  list.resize(list.size() - bytes);
+  return list;
+}
+
+std::vector<uint8_t> Changed(std::vector<uint8_t> list, size_t at, uint32_t value) {
+  PutU32(list.data() + at, value);
+  return list;
+}
+
+class RequestLists : public testing::TestWithParam<ListCase> {};
+
+TEST_P(RequestLists, AreCheckedWhole) {
+  const std::vector<uint8_t>& list = GetParam().list;
+  EXPECT_EQ(CheckRequestList(list.data(), static_cast<uint32_t>(list.size())) == nullptr, GetParam().sound);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, RequestLists,
+    testing::Values(ListCase{"Sound", SoundList(), true}, ListCase{"TerminatorOnly", Words({0}), true},
+                    ListCase{"LongestThatFits", Words({1, 0, IPC_LIST_LIMIT - 20, 0}, IPC_LIST_LIMIT - 16), true},
+                    ListCase{"ShorterThanATerminator", {0, 0, 0}, false},
+                    ListCase{"LongerThanTheLimit", std::vector<uint8_t>(IPC_LIST_LIMIT + 1, 0), false},
+                    ListCase{"UnknownId", Changed(SoundList(), 20, 3), false},
+                    ListCase{"ReadPastTheEnd", Changed(SoundList(), 8, 40), false},
+                    ListCase{"WritePastTheEnd", Changed(SoundList(), 28, 7), false},
+                    ListCase{"NoTerminator", WithoutTheLast(SoundList(), 4), false},
+                    ListCase{"BytesAfterTheTerminator", Changed(std::vector<uint8_t>(8, 0), 4, 9), false}),
+    [](const testing::TestParamInfo<ListCase>& param) { return std::string(param.param.name); });
 
 TEST_F(IpcCore, DroppedBatchLeavesNothingBehindForTheNextExchange) {
   Open();

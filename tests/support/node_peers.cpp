@@ -70,6 +70,14 @@ int CountOf(const std::string& text, const std::string& part) {
   return count;
 }
 
+void EndWineSession(const char* wineserver, const std::string& directory) {
+  for (const char* how : {"-k", "-w"}) {
+    ScopedChild server({wineserver, how}, directory, "");
+    int code = 0;
+    server.WaitForExit(15000, code);
+  }
+}
+
 int NodeWithPeers::ConsoleCount(const std::string& text) const { return CountOf(Console(), text); }
 
 bool NodeWithPeers::WaitForConsoleCount(const std::string& text, int count, uint32_t timeoutMs) const {
@@ -114,4 +122,12 @@ void NodeWithPeers::ExpectBlockMatchesSimulator(const char* name, const BlockLay
     EXPECT_EQ(carried, expected) << name << " bytes " << field.blockOffset << " from offset 0x" << std::hex
                                  << field.simOffset;
   }
+}
+
+void NodeWithPeers::ExpectBlocksMatchTheFrozenSimulator() {
+  ASSERT_TRUE(stub_->Command("freeze", "frozen"));
+  platform::SleepMs(2000);  // a whole polling cycle after the freeze
+  ExpectBlockMatchesSimulator("block1", Block1Layout());
+  ExpectBlockMatchesSimulator("block2", Block2Layout());
+  ExpectBlockMatchesSimulator("block3", Block3Layout());
 }

@@ -14,6 +14,10 @@
 // Occurrences of the part in the text.
 int CountOf(const std::string& text, const std::string& part);
 
+// Ends the wine server of the tests' prefix, and with it the helpers it
+// started for the prefix's programs.
+void EndWineSession(const char* wineserver, const std::string& directory);
+
 // The stand-in ComMgr, showing every message it gets.
 class StandInCommgr {
  public:
@@ -56,6 +60,8 @@ class NodeWithPeers : public testing::Test {
   // Compares every field of the block's layout table, as commgr last
   // received it, with the bytes at the field's offset in the simulator.
   void ExpectBlockMatchesSimulator(const char* name, const BlockLayout& layout);
+  // The aircraft frozen, a whole polling cycle later all three blocks.
+  void ExpectBlocksMatchTheFrozenSimulator();
 
   // How the node and the stand-in simulator are started; a fixture may
   // change them before SetUp.

@@ -32,11 +32,7 @@ TEST_F(NodeOnTheNetwork, RegistersConnectsAndMirrorsTheSimulator) {
 }
 
 TEST_F(NodeOnTheNetwork, BlocksCarryTheSimulatorsBytesWhereTheirLayoutsPutThem) {
-  ASSERT_TRUE(stub_->Command("freeze", "frozen"));
-  platform::SleepMs(1500);  // a whole polling cycle after the freeze
-  ExpectBlockMatchesSimulator("block1", Block1Layout());
-  ExpectBlockMatchesSimulator("block2", Block2Layout());
-  ExpectBlockMatchesSimulator("block3", Block3Layout());
+  ExpectBlocksMatchTheFrozenSimulator();
 }
 
 TEST_F(NodeOnTheNetwork, VariableChangesReachTheSimulatorAsTheirWrites) {

@@ -33,12 +33,7 @@ class WindowsNodeUnderWine : public NodeWithPeers {
   void TearDown() override {
     node_.reset();
     stub_.reset();
-    // The wine server and the helpers it started end with the prefix's programs.
-    for (const char* how : {"-k", "-w"}) {
-      ScopedChild server({ZEMSIM_WINE_SERVER, how}, directory_, "");
-      int code = 0;
-      server.WaitForExit(15000, code);
-    }
+    EndWineSession(ZEMSIM_WINE_SERVER, directory_);
     NodeWithPeers::TearDown();
   }
 };
@@ -49,11 +44,7 @@ TEST_F(WindowsNodeUnderWine, RegistersMirrorsTheSimulatorAppliesChangesAndShutsD
   ASSERT_TRUE(WaitForFileText(In("console.txt"), "Connected to simulator\n", 30000)) << Console();
   EXPECT_NE(stub_->Output().find("server window UIPCMAIN"), std::string::npos) << stub_->Output();
 
-  ASSERT_TRUE(stub_->Command("freeze", "frozen"));
-  platform::SleepMs(2000);  // a whole polling cycle after the freeze
-  ExpectBlockMatchesSimulator("block1", Block1Layout());
-  ExpectBlockMatchesSimulator("block2", Block2Layout());
-  ExpectBlockMatchesSimulator("block3", Block3Layout());
+  ExpectBlocksMatchTheFrozenSimulator();
 
   ASSERT_TRUE(commgr_->Command("items i:165=5 d:114=1000"));
   EXPECT_TRUE(stub_->WaitForOutput("write 0x07BC 4: 05 00 00 00\n", 10000)) << stub_->Output();

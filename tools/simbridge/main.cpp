@@ -1,0 +1,280 @@
+// simbridge: runs beside the simulator and serves its request-list protocol
+// over a TCP stream, so that a node on another PC reaches it (simserver).
+// Each list a client sends is checked, then passed unchanged through the
+// simulator's server window exactly as the node's own window transport
+// passes it, and the executed list goes back. Only the clients its
+// configuration allows may connect: it hands them the simulator's whole
+// offset space.
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "net/ipv4_text.h"
+#include "platform/platform.h"
+#include "process/char_source.h"
+#include "process/log.h"
+#include "process/print.h"
+#include "process/text.h"
+#include "process/word_reader.h"
+#include "simlink/ipc_link.h"
+#include "simlink/ipc_records.h"
+#include "simlink/ipc_server.h"
+#include "simlink/ipc_window_transport.h"
+
+namespace {
+
+struct Subnet {
+  uint32_t address;
+  uint32_t mask;
+};
+
+struct BridgeSettings {
+  uint32_t listenAddress = 0x7F000001;  // this PC only, until the configuration says otherwise
+  uint16_t listenPort = 9300;
+  std::vector<Subnet> allowed;
+};
+
+BridgeSettings settings;
+WindowTransport window;
+std::atomic<bool> linkUp{false};
+
+// Lists are served one at a time, in the order they arrive.
+class ArrivalOrder {
+ public:
+  void Enter() {
+    std::unique_lock<std::mutex> guard(mutex_);
+    const uint64_t ticket = next_++;
+    turn_.wait(guard, [&] { return serving_ == ticket; });
+  }
+  void Leave() {
+    {
+      std::lock_guard<std::mutex> guard(mutex_);
+      ++serving_;
+    }
+    turn_.notify_all();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable turn_;
+  uint64_t next_ = 0;
+  uint64_t serving_ = 0;
+};
+ArrivalOrder simulatorTurn;
+
+std::atomic<uint64_t> listsServed{0};
+std::atomic<uint64_t> bytesServed{0};
+std::atomic<uint32_t> clientsNow{0};
+
+void Say(const std::string& text) {
+  Print(text.c_str());
+  Log(text.c_str());
+}
+
+// ---- Configuration -----------------------------------------------------------
+
+// "ADDRESS:PORT" in dotted decimal; port 0 takes any free port.
+bool ParseListen(const char* text, uint32_t& address, uint16_t& port) {
+  std::string endpoint = text;
+  size_t colon = endpoint.rfind(':');
+  if (colon == std::string::npos) return false;
+  std::string digits = endpoint.substr(colon + 1);
+  if (digits.empty() || digits.size() > 5 || digits.find_first_not_of("0123456789") != std::string::npos) return false;
+  int value = std::stoi(digits);
+  address = ParseDottedDecimal(endpoint.substr(0, colon).c_str());
+  if (value > 65535 || address == INVALID_IPV4) return false;
+  port = static_cast<uint16_t>(value);
+  return true;
+}
+
+bool ParseSubnet(const char* text, Subnet& subnet) {
+  std::string address = text;
+  int bits = 32;
+  size_t slash = address.find('/');
+  if (slash != std::string::npos) {
+    std::string count = address.substr(slash + 1);
+    if (count.empty() || count.size() > 2 || count.find_first_not_of("0123456789") != std::string::npos) return false;
+    bits = std::stoi(count);
+    if (bits > 32) return false;
+    address.resize(slash);
+  }
+  uint32_t value = ParseDottedDecimal(address.c_str());
+  if (value == INVALID_IPV4) return false;
+  subnet.mask = bits == 0 ? 0 : ~0u << (32 - bits);
+  subnet.address = value & subnet.mask;
+  return true;
+}
+
+// "SimBridge.cfg" in the current directory: key and value words as in the
+// node's configuration, "//" starting a comment.
+void ReadBridgeConfig() {
+  std::FILE* file = std::fopen("SimBridge.cfg", "r");
+  if (file == nullptr) {
+    Say("No SimBridge.cfg: serving 127.0.0.1:9300 to this PC only\n");
+    return;
+  }
+  FileCharSource source(file);
+  WordReader reader(source);
+  char key[WORD_CAPACITY];
+  char value[WORD_CAPACITY];
+  while (reader.NextWord(key) && reader.NextWord(value)) {
+    LowerCase(key);
+    Subnet subnet{};
+    bool used = false;
+    if (std::strncmp(key, "//", 2) == 0) {
+      reader.DropRestOfLine();
+      used = true;
+    } else if (std::strcmp(key, "listen") == 0) {
+      used = ParseListen(value, settings.listenAddress, settings.listenPort);
+    } else if (std::strcmp(key, "allow") == 0 && ParseSubnet(value, subnet)) {
+      settings.allowed.push_back(subnet);
+      used = true;
+    }
+    if (!used) {
+      char line[256];
+      FormatText(line, sizeof line, "ReadBridgeConfig() - Unable to use: %s %s\n", key, value);
+      Say(line);
+    }
+  }
+  std::fclose(file);
+}
+
+// As the allow lines say; without any, this PC's own clients only.
+bool Allowed(uint32_t peer) {
+  if (settings.allowed.empty()) return peer == 0x7F000001;
+  for (const Subnet& subnet : settings.allowed) {
+    if ((peer & subnet.mask) == subnet.address) return true;
+  }
+  return false;
+}
+
+// ---- The simulator -------------------------------------------------------------
+
+// Opens the link whenever it is down, once a second; the bridge never ends
+// for want of a simulator.
+[[noreturn]] void KeepLinkOpen() {
+  for (;;) {
+    if (!linkUp) {
+      simulatorTurn.Enter();
+      uint32_t code = 0;
+      if (IpcOpen(code)) {
+        linkUp = true;
+        Say("Simulator link up\n");
+      }
+      simulatorTurn.Leave();
+    }
+    platform::SleepMs(1000);
+  }
+}
+
+// One client's list: checked, then through the server window. While there is
+// no simulator, the answer is 0 at once, so that the node reports the
+// simulator lost and reconnects as it would beside a simulator of its own.
+bool ServeList(const std::string& client, uint8_t* list, uint32_t length, uint32_t& answer) {
+  if (const char* wrong = CheckRequestList(list, length)) {
+    Say("List from " + client + " refused (" + wrong + "); connection closed\n");
+    return false;
+  }
+  answer = 0;
+  simulatorTurn.Enter();
+  if (linkUp) {
+    uint32_t code = 0;
+    if (!IpcExecuteList(list, length, answer, code)) {
+      IpcClose();
+      linkUp = false;
+      answer = 0;
+      Say("Simulator link down (code " + std::to_string(code) + ")\n");
+    }
+  }
+  simulatorTurn.Leave();
+  ++listsServed;
+  bytesServed += length;
+  return true;
+}
+
+[[noreturn]] void CountEveryMinute() {
+  uint64_t lists = 0;
+  uint64_t bytes = 0;
+  for (;;) {
+    platform::SleepMs(60000);
+    uint64_t nowLists = listsServed;
+    uint64_t nowBytes = bytesServed;
+    if (nowLists != lists) {
+      char line[160];
+      FormatText(line, sizeof line, "Last minute: %llu lists, %llu bytes, %u clients\n",
+                 static_cast<unsigned long long>(nowLists - lists), static_cast<unsigned long long>(nowBytes - bytes),
+                 clientsNow.load());
+      Say(line);
+    }
+    lists = nowLists;
+    bytes = nowBytes;
+  }
+}
+
+void ServeClient(platform::SocketHandle connection, const std::string& client) {
+  ++clientsNow;
+  StreamEnd end = ServeStreamConnection(connection, 10000, [&](uint8_t* list, uint32_t length, uint32_t& answer) {
+    return ServeList(client, list, length, answer);
+  });
+  --clientsNow;
+  if (end == StreamEnd::PartialList) Say("Client " + client + " sent part of a list and nothing more for 10 s; closed\n");
+  if (end == StreamEnd::BadLength) Say("Client " + client + " announced a list of an impossible length; closed\n");
+  Say("Client " + client + " gone\n");
+}
+
+void End() {
+  Say("simbridge ends\n");
+  simulatorTurn.Enter();
+  IpcClose();
+  platform::ExitProcess(0);
+}
+
+}  // namespace
+
+int main() {
+  platform::OnConsoleBreak(End);
+  OpenLog("SimBridge.log");
+  Say("simbridge: the simulator's request lists over TCP\n");
+  ReadBridgeConfig();
+  platform::SocketHandle listener = platform::TcpListen(settings.listenAddress, settings.listenPort);
+  if (listener == platform::NO_SOCKET) {
+    Say("Cannot listen on " + DottedDecimal(settings.listenAddress) + ":" + std::to_string(settings.listenPort) + "\n");
+    platform::ExitProcess(1);
+  }
+  Say("Listening on " + DottedDecimal(settings.listenAddress) + ":" + std::to_string(platform::LocalPort(listener)) +
+      "\n");
+  for (const Subnet& subnet : settings.allowed) {
+    int bits = 0;
+    for (uint32_t mask = subnet.mask; mask != 0; mask <<= 1) ++bits;
+    Say("Allowed: " + DottedDecimal(subnet.address) + "/" + std::to_string(bits) + "\n");
+  }
+  // One attempt per list, within the node's own wait for an answer: the
+  // node, not the bridge, decides when to try again.
+  IpcTiming.sendAttempts = 1;
+  IpcTiming.sendTimeoutMs = 1800;
+  SetIpcTransport(&window);
+  std::thread(KeepLinkOpen).detach();
+  std::thread(CountEveryMinute).detach();
+  for (;;) {
+    uint32_t peer = 0;
+    platform::SocketHandle connection = platform::TcpAccept(listener, &peer);
+    if (connection == platform::NO_SOCKET) {
+      platform::SleepMs(100);
+      continue;
+    }
+    const std::string client = DottedDecimal(peer);
+    if (!Allowed(peer)) {
+      Say("Client " + client + " refused: not allowed\n");
+      platform::CloseSocket(connection);
+      continue;
+    }
+    Say("Client " + client + " accepted\n");
+    std::thread(ServeClient, connection, client).detach();
+  }
+}
