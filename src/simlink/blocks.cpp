@@ -30,12 +30,6 @@ constexpr BlockField BLOCK_1_FIELDS[] = {
     {356, 1, 0x0609},
 };
 
-// The three computed doubles of Block 1: V(value) x (V(scale) / 8388608).
-struct ComputedField {
-  uint16_t blockOffset;
-  uint16_t valueOffset;
-  uint16_t scaleOffset;
-};
 constexpr ComputedField BLOCK_1_COMPUTED[] = {
     {200, 0x0B80, 0x0B7C},
     {208, 0x0B98, 0x0B94},
@@ -180,6 +174,7 @@ BlockLayout Block1Layout() { return {BLOCK_1_FIELDS, std::size(BLOCK_1_FIELDS)};
 BlockLayout Block2Layout() { return {BLOCK_2_FIELDS, std::size(BLOCK_2_FIELDS)}; }
 BlockLayout Block3Layout() { return {BLOCK_3_FIELDS, std::size(BLOCK_3_FIELDS)}; }
 BlockLayout RemoteDataLayout() { return {REMOTE_DATA_FIELDS, std::size(REMOTE_DATA_FIELDS)}; }
+ComputedLayout Block1Computed() { return {BLOCK_1_COMPUTED, std::size(BLOCK_1_COMPUTED)}; }
 
 void ResetBlocks() {
   std::memcpy(Block2.data() + Block2Field::ModelName, "EMPTY", 6);

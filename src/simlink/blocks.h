@@ -87,6 +87,18 @@ BlockLayout Block2Layout();
 BlockLayout Block3Layout();
 BlockLayout RemoteDataLayout();
 
+// The three computed doubles of Block 1: V(value) x (V(scale) / 8388608).
+struct ComputedField {
+  uint16_t blockOffset;
+  uint16_t valueOffset;
+  uint16_t scaleOffset;
+};
+struct ComputedLayout {
+  const ComputedField* fields;
+  size_t count;
+};
+ComputedLayout Block1Computed();
+
 // Start-up values: ModelName "EMPTY", FsChangeCount and its neighbour 0.
 void ResetBlocks();
 

@@ -7,9 +7,19 @@
 
 namespace fs = std::filesystem;
 
-StandInCommgr::StandInCommgr(const std::string& directory)
-    : output_((fs::path(directory) / "commgr.txt").string()),
-      child_({ProgramBeside("commgr"), "--port", "0", "--verbose", "--stats", "0"}, directory, output_, true) {
+namespace {
+std::vector<std::string> CommgrArguments(const std::vector<std::string>& prefix, const std::vector<std::string>& options) {
+  std::vector<std::string> arguments = prefix;
+  arguments.push_back(ProgramBeside("commgr"));
+  arguments.insert(arguments.end(), options.begin(), options.end());
+  arguments.insert(arguments.end(), {"--verbose", "--stats", "0"});
+  return arguments;
+}
+}  // namespace
+
+StandInCommgr::StandInCommgr(const std::string& directory, const std::vector<std::string>& prefix,
+                             const std::vector<std::string>& options, const char* output)
+    : output_((fs::path(directory) / output).string()), child_(CommgrArguments(prefix, options), directory, output_, true) {
   ready_ = WaitForFileText(output_, "registrations on port 9019", 15000);
 }
 

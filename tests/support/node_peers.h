@@ -18,10 +18,13 @@ int CountOf(const std::string& text, const std::string& part);
 // started for the prefix's programs.
 void EndWineSession(const char* wineserver, const std::string& directory);
 
-// The stand-in ComMgr, showing every message it gets.
+// The stand-in ComMgr, showing every message it gets: by default on
+// loopback with a free data port; or started behind the command prefix (for
+// example in a network namespace) with the options given.
 class StandInCommgr {
  public:
-  explicit StandInCommgr(const std::string& directory);
+  explicit StandInCommgr(const std::string& directory, const std::vector<std::string>& prefix = {},
+                         const std::vector<std::string>& options = {"--port", "0"}, const char* output = "commgr.txt");
   bool ready() const { return ready_; }
   std::string Output() const { return ReadTextFile(output_); }
   bool WaitFor(const std::string& text, uint32_t timeoutMs) const { return WaitForFileText(output_, text, timeoutMs); }
