@@ -15,6 +15,7 @@
 #include <map>
 #include <memory>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,7 @@
 #include "process/bytes.h"
 #include "simlink/blocks.h"
 #include "support/node_peers.h"
+#include "support/system_tools.h"
 
 namespace fs = std::filesystem;
 
@@ -29,27 +31,7 @@ namespace {
 
 constexpr const char* NAMESPACE_PREFIX = "zemlan";
 
-// The system program's path (the test starts programs without a shell).
-std::string Tool(const std::string& name) {
-  for (const char* directory : {"/usr/sbin/", "/usr/bin/", "/sbin/", "/bin/"}) {
-    if (fs::exists(directory + name)) return directory + name;
-  }
-  return name;
-}
-
-// Runs the command to its end; its exit code, or -1 when it did not end in time.
-int RunToEnd(const std::vector<std::string>& command, std::string* output = nullptr, uint32_t timeoutMs = 60000) {
-  const std::string file = (fs::path(TestDirectory()) / "run-output.txt").string();
-  int code = -1;
-  {
-    std::vector<std::string> resolved = command;
-    resolved[0] = Tool(command[0]);
-    ScopedChild child(resolved, TestDirectory(), file);
-    if (!child.WaitForExit(timeoutMs, code)) code = -1;
-  }
-  if (output != nullptr) *output = ReadWholeFile(file);
-  return code;
-}
+std::string FirstLine(const std::string& text) { return text.substr(0, text.find('\n')); }
 
 // Namespaces of test runs that ended without removing theirs (killed on a
 // time-out): their owner's process id is gone.
@@ -173,7 +155,15 @@ class CockpitLan : public testing::Test {
         directory_, In("dumpcap.txt"));
     ASSERT_TRUE(WaitForFileText(In("dumpcap.txt"), "Capturing on", 15000)) << ReadTextFile(In("dumpcap.txt"));
   }
-  void StopCapture() {
+  // Stops the capture once it holds a frame that passes the filter (frames
+  // reach the file a little after they crossed the switch).
+  void StopCapture(const std::string& last) {
+    const std::vector<std::string> look = {"tshark", "-n", "-r", In("lan.pcapng"), "-X",
+                                           "lua_script:" + DissectorPath(), "-Y", last};
+    std::string seen;
+    for (int tries = 0; tries < 50 && (RunToEnd(look, &seen), seen.find("ZemSim") == std::string::npos); ++tries) {
+      platform::SleepMs(200);
+    }
     ASSERT_EQ(RunToEnd({"kill", "-INT", std::to_string(capture_->id())}), 0);
     int code = 0;
     ASSERT_TRUE(capture_->WaitForExit(15000, code));
@@ -289,6 +279,185 @@ TEST_F(CockpitLan, AComMgrHostThatDropsOffIsLostOnTheSixthSilentSecondAndFoundAg
   ASSERT_EQ(RunToEnd({"ip", "-n", Lan::Name("mgr"), "link", "set", "eth0", "up"}), 0);
   EXPECT_TRUE(WaitForFileText(In("console.txt"), "Connection with CommMgr lost\nConnected to CommMgr\n", 15000)) << Console();
   EXPECT_TRUE(commgr_->WaitForNew("recv block1 seq=", 10000));
+}
+
+// --- The dissector on what the node and commgr said to each other ------------------
+
+std::vector<uint8_t> HexBytes(const std::string& text) {
+  std::vector<uint8_t> bytes;
+  for (size_t at = 0; at + 1 < text.size(); at += 3) bytes.push_back(static_cast<uint8_t>(std::stoul(text.substr(at, 2), nullptr, 16)));
+  return bytes;
+}
+
+// The text after the marker on the last line that has it, to the line's end.
+std::string LastAfter(const std::string& output, const std::string& marker) {
+  const size_t at = output.rfind(marker);
+  if (at == std::string::npos) return {};
+  const size_t end = output.find('\n', at);
+  return output.substr(at + marker.size(), end == std::string::npos ? std::string::npos : end - at - marker.size());
+}
+
+// "Offset 0x3B70, 8 bytes: 1234.5" lines of the dissection, by offset.
+std::map<uint16_t, std::string> OffsetValues(const std::string& dissection) {
+  std::map<uint16_t, std::string> values;
+  static const std::regex line("Offset 0x([0-9A-F]{4}), [0-9]+ bytes: (\\S+)");
+  for (auto match = std::sregex_iterator(dissection.begin(), dissection.end(), line); match != std::sregex_iterator(); ++match) {
+    values[static_cast<uint16_t>(std::stoul((*match)[1].str(), nullptr, 16))] = (*match)[2].str();
+  }
+  return values;
+}
+
+// The field's bytes as the dissector must show them: 8-byte fields as
+// doubles (64-bit integers in the remote record), 1, 2 and 4 bytes as
+// unsigned integers, any other width as hex.
+void ExpectShownAsCarried(const std::string& shown, const uint8_t* bytes, uint16_t width, bool eightAsInteger,
+                          const std::string& where) {
+  if (width == 8 && eightAsInteger) {
+    EXPECT_EQ(shown, std::to_string(static_cast<int64_t>(GetU64(bytes)))) << where;
+  } else if (width == 8) {
+    EXPECT_EQ(std::strtod(shown.c_str(), nullptr), GetF64(bytes)) << where << ": " << shown;
+  } else if (width == 1 || width == 2 || width == 4) {
+    uint32_t value = width == 1 ? bytes[0] : width == 2 ? GetU16(bytes) : GetU32(bytes);
+    EXPECT_EQ(shown, std::to_string(value)) << where;
+  } else {
+    char hex[3];
+    std::string expected;
+    for (uint16_t i = 0; i < width; ++i) {
+      std::snprintf(hex, sizeof hex, "%02x", bytes[i]);
+      expected += hex;
+    }
+    EXPECT_EQ(shown, expected) << where;
+  }
+}
+
+TEST_F(CockpitLan, TheDissectorReadsEveryMessageAsCommgrDecodedIt) {
+  ASSERT_NO_FATAL_FAILURE(StartCapture());
+  ASSERT_NO_FATAL_FAILURE(StartPeersAndNode("remote on\n"));
+  StandInCommgr& display = *displays_["near"];
+  ASSERT_TRUE(commgr_->Command("items i:165=5 d:114=1000 i:116=90"));
+  ASSERT_TRUE(commgr_->Command("gate 0"));
+  ASSERT_TRUE(commgr_->WaitFor("recv ground traffic seq=", 20000)) << commgr_->Output();
+  ASSERT_TRUE(commgr_->WaitFor("recv air traffic seq=", 5000));
+  // Frozen, the remote records that follow are all alike.
+  ASSERT_TRUE(stub_->Command("freeze", "frozen"));
+  const int remotes = CountOf(display.Output(), "recv remote heading=");
+  for (int waited = 0; waited < 100 && CountOf(display.Output(), "recv remote heading=") < remotes + 3; ++waited) {
+    platform::SleepMs(100);
+  }
+  std::map<std::string, std::vector<uint8_t>> blocks;
+  for (const char* block : {"block1", "block2", "block3"}) {
+    ASSERT_TRUE(commgr_->Ask(std::string("last ") + block, std::string("last ") + block + ": "));
+    blocks[block] = HexBytes(LastAfter(commgr_->Output(), std::string("last ") + block + ": "));
+  }
+  ASSERT_TRUE(commgr_->Command("shutdown"));
+  int code = 0;
+  ASSERT_TRUE(node_->WaitForExit(10000, code));
+  ASSERT_NO_FATAL_FAILURE(StopCapture("zemsim.type == 12"));
+  const std::string capture = In("lan.pcapng");
+  const std::string mgr = commgr_->Output();
+
+  // Nothing the two sent each other is marked as malformed.
+  EXPECT_EQ(Dissect(capture, "zemsim && _ws.expert", {}), "");
+
+  // The registration and the address message, as commgr read and wrote them.
+  const std::vector<std::string> textFields = {"-T", "fields", "-e", "zemsim.address", "-e", "zemsim.port"};
+  const std::string registration = LastAfter(mgr, "registration from 192.168.50.10: \"");
+  EXPECT_EQ(registration.substr(0, registration.find('"')), "192.168.50.10 9030 1 1502");
+  std::vector<std::string> registrationFields = textFields;
+  registrationFields.insert(registrationFields.end(), {"-e", "zemsim.registration.one", "-e", "zemsim.registration.two"});
+  EXPECT_EQ(FirstLine(Dissect(capture, "zemsim.name == \"MSG_KEEP_ALIVE (registration)\"", registrationFields)),
+            "192.168.50.10\t9030\t1\t1502");
+  const std::string address = LastAfter(mgr, "sent address \"");
+  EXPECT_EQ(address.substr(0, address.find('"')), "192.168.50.2 9050");
+  EXPECT_EQ(FirstLine(Dissect(capture, "zemsim.class == 2 && zemsim.type == 5", textFields)), "192.168.50.2\t9050");
+
+  // Keep-alives and the shutdown from ComMgr; the items as commgr sent them.
+  const std::vector<std::string> routing = {"-T", "fields", "-e", "zemsim.name", "-e", "zemsim.source", "-e",
+                                            "zemsim.destination", "-e", "zemsim.version"};
+  EXPECT_EQ(FirstLine(Dissect(capture, "zemsim.class == 2 && zemsim.type == 9 && zemsim.source == 2", routing)),
+            "MSG_KEEP_ALIVE\t2\t14\t30116");
+  EXPECT_EQ(Dissect(capture, "zemsim.class == 2 && zemsim.type == 12", routing), "MSG_SHUTDOWN\t2\t14\t30116\n");
+  const std::string items = Dissect(capture, "zemsim.class == 1 && zemsim.type == 2", {"-V", "-O", "zemsim"});
+  for (const char* item : {"Item 1: index 165 = 5 (integer)", "Item 2: index 114 = 1000 (double)",
+                           "Item 3: index 116 = 90 (integer)"}) {
+    EXPECT_NE(items.find(item), std::string::npos) << item << "\n" << items;
+  }
+
+  // Each block, header and fields, as commgr last received it.
+  const std::pair<const char*, BlockLayout> layouts[] = {
+      {"block1", Block1Layout()}, {"block2", Block2Layout()}, {"block3", Block3Layout()}};
+  for (const auto& [name, layout] : layouts) {
+    const std::vector<uint8_t>& bytes = blocks[name];
+    ASSERT_GE(bytes.size(), MSG_BLOCK_DATA_OFFSET) << name;
+    const MsgHeader header = ReadMsgHeader(bytes.data());
+    const std::string frame = "zemsim.class == 1 && zemsim.type == " + std::to_string(header.MsgType) +
+                              " && zemsim.seq == " + std::to_string(header.SeqNo);
+    EXPECT_EQ(FirstLine(Dissect(capture, frame, {"-T", "fields", "-e", "zemsim.count", "-e", "zemsim.spare", "-e",
+                                                  "zemsim.header_size", "-e", "zemsim.length", "-e", "zemsim.version",
+                                                  "-e", "zemsim.source", "-e", "zemsim.destination"})),
+              "0\t0\t0\t0\t30116\t14\t2")
+        << name;
+    const std::map<uint16_t, std::string> shown = OffsetValues(Dissect(capture, frame, {"-V", "-O", "zemsim"}));
+    EXPECT_EQ(shown.size(), layout.count) << name;
+    for (size_t i = 0; i < layout.count; ++i) {
+      const BlockField& field = layout.fields[i];
+      auto found = shown.find(field.simOffset);
+      ASSERT_NE(found, shown.end()) << name << " offset " << field.simOffset;
+      ExpectShownAsCarried(found->second, bytes.data() + field.blockOffset, field.width, false,
+                           std::string(name) + " offset " + std::to_string(field.simOffset));
+    }
+  }
+  const std::string block1 = Dissect(capture, "zemsim.type == 18 && zemsim.seq == " +
+                                                  std::to_string(ReadMsgHeader(blocks["block1"].data()).SeqNo),
+                                     {"-V", "-O", "zemsim"});
+  const ComputedLayout computed = Block1Computed();
+  for (size_t i = 0; i < computed.count; ++i) {
+    char label[64];
+    std::snprintf(label, sizeof label, "Computed double, V(0x%04X) x V(0x%04X) / 8388608: ", computed.fields[i].valueOffset,
+                  computed.fields[i].scaleOffset);
+    EXPECT_EQ(std::strtod(LastAfter(block1, label).c_str(), nullptr), GetF64(blocks["block1"].data() + computed.fields[i].blockOffset))
+        << label;
+  }
+
+  // Traffic: every aircraft commgr listed in its last message of each kind.
+  for (const auto& [kind, type] : {std::pair<std::string, int>{"air", 21}, {"ground", 22}}) {
+    const std::string marker = "recv " + kind + " traffic seq=";
+    const size_t at = mgr.rfind(marker);
+    ASSERT_NE(at, std::string::npos) << kind;
+    const std::string seq = mgr.substr(at + marker.size(), mgr.find(' ', at + marker.size()) - at - marker.size());
+    const std::string dissected = Dissect(capture, "zemsim.type == " + std::to_string(type) + " && zemsim.seq == " + seq,
+                                          {"-V", "-O", "zemsim"});
+    int aircraft = 0;
+    for (const std::string& line : SplitLines(mgr.substr(mgr.find('\n', at) + 1))) {
+      if (line.rfind("  aircraft ", 0) != 0) break;
+      ++aircraft;
+      EXPECT_NE(dissected.find("Aircraft " + line.substr(11) + "\n"), std::string::npos) << line << "\n" << dissected;
+    }
+    EXPECT_GT(aircraft, 0) << kind;
+    EXPECT_NE(dissected.find(std::to_string(aircraft) + " aircraft, " + std::to_string(20 - aircraft) + " empty records"),
+              std::string::npos);
+  }
+
+  // The remote record, as the display host decoded the last one it heard.
+  std::istringstream remote(LastAfter(display.Output(), "recv remote "));
+  std::map<uint16_t, std::string> expected;  // by record offset
+  for (std::string word; remote >> word;) {
+    static const std::map<std::string, uint16_t> at = {{"heading", 0}, {"bank", 4}, {"pitch", 8},
+                                                       {"altitude", 12}, {"latitude", 20}, {"longitude", 28}};
+    const std::string key = word.substr(0, word.find('='));
+    const long long value = std::stoll(word.substr(word.find('=') + 1));
+    expected[at.at(key)] = at.at(key) < 12 ? std::to_string(static_cast<uint32_t>(value)) : std::to_string(value);
+  }
+  ASSERT_EQ(expected.size(), 6u);
+  const std::string frames = Dissect(capture, "zemsim.type == 24", {"-V", "-O", "zemsim"});
+  const std::map<uint16_t, std::string> shown = OffsetValues(frames.substr(frames.rfind("ZemSim cockpit network")));
+  const BlockLayout record = RemoteDataLayout();
+  ASSERT_EQ(record.count, expected.size());
+  for (size_t i = 0; i < record.count; ++i) {
+    auto found = shown.find(record.fields[i].simOffset);
+    ASSERT_NE(found, shown.end());
+    EXPECT_EQ(found->second, expected[record.fields[i].blockOffset]) << "remote offset " << record.fields[i].simOffset;
+  }
 }
 
 }  // namespace
