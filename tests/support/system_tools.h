@@ -18,5 +18,9 @@ std::string DissectorPath();
 
 // tshark on the capture with the node's dissector, keeping the frames that
 // pass the display filter, with the options given (-V, -T fields, ...).
-// Fails the test when tshark fails or the dissector raises a Lua error.
+// Fails the test when tshark fails.
 std::string Dissect(const std::string& capture, const std::string& filter, const std::vector<std::string>& options);
+
+// Fails the test for every frame on which the dissector raised a Lua error
+// or caught one of its own.
+void ExpectDissectedWithoutFailure(const std::string& capture);

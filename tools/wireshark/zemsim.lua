@@ -79,6 +79,25 @@ zemsim.prefs.node_port = Pref.uint("Node port", 9030, "UDP port on which the nod
 
 -- ---- Payloads -------------------------------------------------------------
 
+-- The bytes of the range up to its first zero byte, and whether it had one.
+local function zero_terminated(range)
+  local raw = range:raw()
+  local zero = raw:find("\0", 1, true)
+  if zero then return raw:sub(1, zero - 1), true end
+  return raw, false
+end
+
+-- A system-log text: zero-terminated inside the datagram.
+local function add_log_text(tvb, tree, from)
+  if tvb:len() <= from then
+    tree:add_proto_expert_info(ef.text, "No text after the header")
+    return
+  end
+  local text, terminated = zero_terminated(tvb(from))
+  local item = tree:add(pf.text, tvb(from), text)
+  if not terminated then item:add_proto_expert_info(ef.text, "The text has no terminating zero byte") end
+end
+
 -- The printable text of a range, or nil with an expert note.
 local function payload_text(tvb, tree, from)
   if tvb:len() <= from then
@@ -200,7 +219,7 @@ local function dissect_traffic(tvb, tree)
       empty = empty + 1
     else
       shown = shown + 1
-      local ident = tvb(at + t.ident, t.ident_size):stringz()
+      local ident = zero_terminated(tvb(at + t.ident, t.ident_size))
       local sub = tree:add(pf.aircraft, tvb(at, t.size))
       sub:set_text(string.format("Aircraft id=%u ident=%s lat=%.4f lon=%.4f alt=%.0f hdg=%.1f gs=%.0f", id, ident,
         tvb(at + t.latitude, 8):le_float(), tvb(at + t.longitude, 8):le_float(), tvb(at + t.altitude, 8):le_float(),
@@ -274,12 +293,12 @@ local function dissect_message(tvb, pinfo, root)
   elseif class == T.network_class and type == T.MSG_SYS_LOG then
     if len >= HEADER + 2 then
       root:add_le(pf.level, tvb(HEADER, 2))
-      if len > HEADER + 2 then root:add(pf.text, tvb(HEADER + 2), tvb(HEADER + 2):stringz()) end
+      add_log_text(tvb, root, HEADER + 2)
     else
       root:add_proto_expert_info(ef.short, "No level after the header")
     end
   elseif class == T.data_class and type == T.MSG_SYSLOG_TEXT then
-    if len > HEADER then root:add(pf.text, tvb(HEADER), tvb(HEADER):stringz()) end
+    add_log_text(tvb, root, HEADER)
   elseif class == T.data_class and type == T.MSG_FSX_IN then
     local count = tvb(12, 4):le_int()
     dissect_items(tvb, root, count)
