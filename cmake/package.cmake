@@ -8,6 +8,13 @@ if(WIN32)
 endif()
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/data/flightplans DESTINATION .)
 install(FILES ${PROJECT_SOURCE_DIR}/data/package/ZemSim.cfg DESTINATION .)
+# The Wireshark dissector, written by the native build (the Windows build
+# takes the one beside it).
+if(CMAKE_CROSSCOMPILING)
+  install(FILES ${PROJECT_SOURCE_DIR}/build/linux/wireshark/zemsim.lua DESTINATION . OPTIONAL)
+else()
+  install(FILES ${ZEMSIM_DISSECTOR} DESTINATION .)
+endif()
 
 # README.txt: CRLF line ends in the Windows package, so that Notepad shows it.
 set(readme ${CMAKE_BINARY_DIR}/package/README.txt)
