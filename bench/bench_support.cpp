@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "process/bytes.h"
+#include "wire/bytes.h"
 
 namespace fs = std::filesystem;
 

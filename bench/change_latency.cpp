@@ -14,13 +14,13 @@
 #include <vector>
 
 #include "bench_support.h"
-#include "net/msg_header.h"
 #include "platform/platform.h"
-#include "process/bytes.h"
 #include "process/settings.h"
 #include "process/text.h"
 #include "simlink/ipc_link.h"
 #include "simlink/sim_connection.h"
+#include "wire/bytes.h"
+#include "wire/msg_header.h"
 
 namespace {
 

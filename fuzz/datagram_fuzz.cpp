@@ -6,12 +6,12 @@
 #include <vector>
 
 #include "fuzz_support.h"
-#include "net/msg_header.h"
 #include "net/net_state.h"
 #include "net/receive.h"
 #include "platform/platform.h"
 #include "process/resource.h"
 #include "vardb/var_table.h"
+#include "wire/msg_header.h"
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
   PrepareFuzzProcess(argc, argv);

@@ -1,3 +1,3 @@
-#include "process/startup.h"
+#include "node/startup.h"
 
 int main(int argc, char** argv) { RunNode(argc, argv); }

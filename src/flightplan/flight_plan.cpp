@@ -9,7 +9,6 @@
 #include "process/log.h"
 #include "process/print.h"
 #include "process/text.h"
-#include "simlink/blocks.h"
 
 FlightPlanBlockRecord FlightPlanBlock{};
 FlightPlanWatchRecord FlightPlanWatch;
@@ -72,13 +71,12 @@ int32_t ImportFlightPlan(CharSource& file) {
   return last + 1 < MAX_FP_POINTS ? last + 1 : MAX_FP_POINTS;
 }
 
-void CheckFlightPlan() {
-  if (FlightPlanPath[0] == '\0') {
+void CheckFlightPlan(const char* reportedPath) {
+  if (reportedPath[0] == '\0') {
     FlightPlanWatch.FlightPlanLoaded = false;
     return;
   }
-  char path[FLIGHT_PLAN_PATH_SIZE];
-  CopyText(path, FlightPlanPath.data());
+  const char* path = reportedPath;
   uint64_t writeTime = 0;
   if (!platform::FileLastWriteTime(path, writeTime)) return;
   int64_t now = platform::CalendarSeconds();

@@ -42,9 +42,10 @@ struct FlightPlanWatchRecord {
 extern FlightPlanBlockRecord FlightPlanBlock;
 extern FlightPlanWatchRecord FlightPlanWatch;
 
-// Once per polling step: imports the reported file when it is new or has
-// been written since it was last looked at.
-void CheckFlightPlan();
+// Once per polling step, with the path the simulator reports (empty: no
+// plan): imports the file when it is new or has been written since it was
+// last looked at.
+void CheckFlightPlan(const char* reportedPath);
 
 // Reads a plan into FlightPlanBlock: the number of waypoints, or 0 when the
 // import failed or found none.

@@ -2,7 +2,6 @@
 
 #include <vector>
 
-#include "net/msg_header.h"
 #include "net/net_state.h"
 #include "platform/platform.h"
 #include "process/log.h"
@@ -10,6 +9,7 @@
 #include "process/settings.h"
 #include "process/text.h"
 #include "simlink/sim_connection.h"
+#include "wire/msg_header.h"
 
 namespace {
 

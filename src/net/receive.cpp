@@ -5,19 +5,19 @@
 #include <string>
 
 #include "net/ipv4_text.h"
-#include "net/msg_header.h"
+#include "net/msg_check.h"
 #include "net/net_state.h"
-#include "net/syslog.h"
 #include "platform/platform.h"
-#include "process/bytes.h"
 #include "process/fatal.h"
 #include "process/log.h"
 #include "process/print.h"
 #include "process/process_state.h"
-#include "process/startup.h"
+#include "process/syslog.h"
 #include "process/text.h"
 #include "vardb/change_var.h"
 #include "vardb/var_table.h"
+#include "wire/bytes.h"
+#include "wire/msg_header.h"
 
 namespace {
 

@@ -4,13 +4,13 @@
 #include <cstring>
 
 #include "net/monitor.h"
-#include "net/msg_header.h"
 #include "net/net_state.h"
 #include "net/udp_startup.h"
 #include "platform/platform.h"
 #include "process/log.h"
 #include "process/print.h"
 #include "simlink/blocks.h"
+#include "wire/msg_header.h"
 
 static_assert(REMOTE_DATA_MESSAGE_SIZE == MSG_HEADER_SIZE + REMOTE_DATA_SIZE);
 

@@ -3,12 +3,13 @@
 #include <atomic>
 #include <cstring>
 
-#include "net/msg_header.h"
-#include "net/syslog.h"
 #include "platform/platform.h"
 #include "process/log.h"
+#include "process/print.h"
 #include "process/process_state.h"
+#include "process/syslog.h"
 #include "process/text.h"
+#include "wire/msg_header.h"
 
 namespace {
 
@@ -40,6 +41,12 @@ const char* StationTag(int32_t nodeId) {
   platform::ShowBlockingNotice("A fatal error has been encountered. Exiting\nPlease see log file", caption);
   LogFormat("ExitCode: %d\n", exitCode);
   platform::ExitProcess(exitCode);
+}
+
+[[noreturn]] void PressEnterExit() {
+  Print("\nPress \"Enter\" to exit...");
+  platform::WaitForInputLine();
+  platform::ExitProcess(100);
 }
 
 std::string RestartCommandLine(const char* programPath, int32_t count) {

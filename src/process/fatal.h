@@ -12,6 +12,9 @@ inline constexpr int32_t MAX_RESTARTS = 3;
 // The tag that names a station of the cockpit network ("SIM: " for node 14).
 const char* StationTag(int32_t nodeId);
 
+// Waits for Enter on the console, then ends the process with 100.
+[[noreturn]] void PressEnterExit();
+
 // Asks for a successor with the next count and asks this process to end
 // (the main loop then hands over to it); at the limit, ends this process
 // with 100 instead. Acts once per process: a second call while this one is

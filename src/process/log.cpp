@@ -6,10 +6,10 @@
 #include <mutex>
 #include <new>
 
-#include "net/msg_header.h"
-#include "net/syslog.h"
 #include "platform/platform.h"
+#include "process/syslog.h"
 #include "process/timed_lock.h"
+#include "wire/msg_header.h"
 
 namespace {
 

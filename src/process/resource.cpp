@@ -3,13 +3,13 @@
 #include <atomic>
 #include <new>
 
-#include "net/msg_header.h"
-#include "net/syslog.h"
 #include "platform/platform.h"
 #include "process/fatal.h"
 #include "process/log.h"
+#include "process/syslog.h"
 #include "process/text.h"
 #include "process/timed_lock.h"
+#include "wire/msg_header.h"
 
 namespace {
 constexpr auto RESOURCE_WAIT = std::chrono::milliseconds(2500);

@@ -1,7 +1,7 @@
 #include "simlink/ipc_inprocess_transport.h"
 
-#include "process/bytes.h"
 #include "simlink/sim_connection.h"
+#include "wire/bytes.h"
 
 uint32_t InProcessTransport::Open(uint32_t& openCounter, uint8_t*& view) {
   if (openCode != 0) return openCode;

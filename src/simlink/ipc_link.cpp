@@ -4,11 +4,11 @@
 #include <cstring>
 
 #include "platform/platform.h"
-#include "process/bytes.h"
 #include "process/settings.h"
 #include "simlink/ipc_records.h"
 #include "simlink/ipc_stream_transport.h"
 #include "simlink/ipc_window_transport.h"
+#include "wire/bytes.h"
 
 IpcTimingRecord IpcTiming;
 IpcLinkRecord IpcLink;

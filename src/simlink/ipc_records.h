@@ -5,8 +5,8 @@
 
 #include <cstdint>
 
-#include "process/bytes.h"
 #include "simlink/ipc_link.h"
+#include "wire/bytes.h"
 
 struct IpcRecord {
   uint32_t id;      // IPC_READ_ID or IPC_WRITE_ID

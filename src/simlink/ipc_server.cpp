@@ -4,9 +4,9 @@
 #include <thread>
 #include <vector>
 
-#include "process/bytes.h"
 #include "simlink/ipc_link.h"
 #include "simlink/ipc_records.h"
+#include "wire/bytes.h"
 
 void OffsetSpace::ReadUnlocked(uint32_t offset, uint8_t* destination, uint32_t size) const {
   for (uint32_t i = 0; i < size; ++i) {

@@ -3,8 +3,8 @@
 #include <chrono>
 #include <cstring>
 
-#include "process/bytes.h"
 #include "process/settings.h"
+#include "wire/bytes.h"
 
 namespace {
 

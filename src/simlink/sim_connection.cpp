@@ -4,11 +4,13 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "process/bytes.h"
 #include "process/print.h"
+#include "process/syslog.h"
 #include "simlink/blocks.h"
 #include "simlink/hot_keys.h"
 #include "simlink/ipc_link.h"
+#include "wire/bytes.h"
+#include "wire/msg_header.h"
 
 std::atomic<bool> SimConnected{false};
 std::atomic<bool> SimLossAnnounced{false};
@@ -144,4 +146,12 @@ void CloseWriteBatch() {
 
 void FSUIPCWriteAlong(uint32_t offset, uint8_t value) {
   if (SimConnected) IpcWriteAlong(offset, value);
+}
+
+void SimNotResponding() {
+  if (!SimConnected) return;
+  FSUIPCClose();
+  SimLossAnnounced = true;
+  Print("Simulator disconnected\n");
+  SendSysLog(NodeId, 2, "Sim Not Responding.");
 }

@@ -41,3 +41,7 @@ void FSUIPCWriteAlong(uint32_t offset, uint8_t value);
 // simulator sees the same writes and reads in the same order.
 void OpenWriteBatch();
 void CloseWriteBatch();
+
+// A read from the simulator failed: closes the link (once) so that the main
+// loop reconnects, and says so.
+void SimNotResponding();

@@ -2,12 +2,11 @@
 
 #include <cstring>
 
-#include "net/msg_header.h"
 #include "platform/platform.h"
-#include "process/bytes.h"
 #include "simlink/sim_connection.h"
-#include "simlink/sim_poll.h"
 #include "traffic/traffic_state.h"
+#include "wire/bytes.h"
+#include "wire/msg_header.h"
 
 TrafficMessage AirTrafficMessage{};
 TrafficMessage GndTrafficMessage{};

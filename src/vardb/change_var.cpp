@@ -2,17 +2,17 @@
 
 #include <cmath>
 
-#include "net/msg_header.h"
-#include "net/syslog.h"
-#include "process/bytes.h"
 #include "process/log.h"
 #include "process/print.h"
 #include "process/settings.h"
+#include "process/syslog.h"
 #include "process/text.h"
 #include "simlink/blocks.h"
 #include "simlink/sim_connection.h"
 #include "traffic/traffic_state.h"
 #include "vardb/conversions.h"
+#include "wire/bytes.h"
+#include "wire/msg_header.h"
 
 namespace {
 

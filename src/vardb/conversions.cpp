@@ -2,9 +2,9 @@
 
 #include <cmath>
 
-#include "process/bytes.h"
 #include "simlink/blocks.h"
 #include "simlink/sim_connection.h"
+#include "wire/bytes.h"
 
 namespace {
 

@@ -205,7 +205,7 @@ TEST_P(SamplePlans, ImportWithTheirTitlesAltitudesAndEveryWaypoint) {
   ASSERT_TRUE(fs::exists(file)) << file;
   CopyText(FlightPlanPath.data(), FlightPlanPath.size(), file.string());
   LogTail log;
-  CheckFlightPlan();
+  CheckFlightPlan(FlightPlanPath.data());
   EXPECT_TRUE(FlightPlanWatch.FlightPlanLoaded);
   EXPECT_STREQ(FlightPlanBlock.Title, GetParam().title);
   EXPECT_EQ(FlightPlanBlock.CruiseAlt, GetParam().cruise);
@@ -229,7 +229,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(FlightPlans, SampleWithBlanksInAnIdentAndSouthernPositions) {
   fs::path file = fs::path(TestProgramPath()).parent_path() / "flightplans" / "EGLL-LFPG.pln";
   CopyText(FlightPlanPath.data(), FlightPlanPath.size(), file.string());
-  CheckFlightPlan();
+  CheckFlightPlan(FlightPlanPath.data());
   EXPECT_STREQ(FlightPlanBlock.Waypoints[5].Ident, "TOP-OF-DE");
   EXPECT_EQ(FlightPlanBlock.Waypoints[5].WaypointType, WAYPOINT_FIX);
   EXPECT_NEAR(FlightPlanBlock.Waypoints[6].Longitude, 2 + 25 / 60.0 + 4.75 / 3600.0, 1e-9);
@@ -242,35 +242,35 @@ TEST_F(FlightPlans, FileIsImportedAgainOnlyWhenWrittenAgain) {
   WriteWholeFile(path, plan);
   CopyText(FlightPlanPath.data(), FlightPlanPath.size(), path);
 
-  CheckFlightPlan();
+  CheckFlightPlan(FlightPlanPath.data());
   EXPECT_EQ(FlightPlanBlock.PlanSerial, 1u);
   FlightPlanBlock.Title[0] = 'X';  // a second import would bring back the W
-  CheckFlightPlan();
-  CheckFlightPlan();
+  CheckFlightPlan(FlightPlanPath.data());
+  CheckFlightPlan(FlightPlanPath.data());
   EXPECT_EQ(FlightPlanBlock.Title[0], 'X') << "an unchanged file is read once";
 
   WriteWholeFile(path, plan);  // same content, new write time
   fs::last_write_time(path, fs::last_write_time(path) + std::chrono::seconds(2));
-  CheckFlightPlan();
+  CheckFlightPlan(FlightPlanPath.data());
   EXPECT_EQ(FlightPlanBlock.Title[0], 'W');
   EXPECT_EQ(FlightPlanBlock.PlanSerial, 2u);
 
   // Unchanged: the serial is refreshed from the counter every ten seconds.
   FlightPlanBlock.PlanSerial = 77;
-  CheckFlightPlan();
+  CheckFlightPlan(FlightPlanPath.data());
   EXPECT_EQ(FlightPlanBlock.PlanSerial, 77u);
   FlightPlanWatch.PlanStampTime -= PLAN_REFRESH_SECONDS + 1;
-  CheckFlightPlan();
+  CheckFlightPlan(FlightPlanPath.data());
   EXPECT_EQ(FlightPlanBlock.PlanSerial, 2u);
 }
 
 TEST_F(FlightPlans, NoPathMeansNoPlanAndAMissingFileChangesNothing) {
   FlightPlanWatch.FlightPlanLoaded = true;
-  CheckFlightPlan();
+  CheckFlightPlan(FlightPlanPath.data());
   EXPECT_FALSE(FlightPlanWatch.FlightPlanLoaded);
   CopyText(FlightPlanPath.data(), FlightPlanPath.size(), (fs::path(TestDirectory()) / "absent.pln").string());
   FlightPlanWatch.FlightPlanLoaded = true;
-  CheckFlightPlan();
+  CheckFlightPlan(FlightPlanPath.data());
   EXPECT_TRUE(FlightPlanWatch.FlightPlanLoaded);
 }
 

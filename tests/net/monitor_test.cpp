@@ -3,14 +3,14 @@
 #include <string>
 
 #include "net/monitor.h"
-#include "net/msg_header.h"
 #include "net/net_state.h"
 #include "net/remote_broadcast.h"
-#include "process/bytes.h"
 #include "process/settings.h"
 #include "process/text.h"
 #include "support/sim_fixture.h"
 #include "support/test_support.h"
+#include "wire/bytes.h"
+#include "wire/msg_header.h"
 
 namespace {
 

@@ -7,16 +7,16 @@
 #include <string>
 #include <vector>
 
-#include "net/msg_header.h"
 #include "net/net_state.h"
 #include "net/receive.h"
-#include "net/syslog.h"
-#include "process/bytes.h"
 #include "process/process_state.h"
+#include "process/syslog.h"
 #include "process/text.h"
 #include "support/sim_fixture.h"
 #include "support/test_support.h"
 #include "vardb/var_table.h"
+#include "wire/bytes.h"
+#include "wire/msg_header.h"
 
 namespace {
 

@@ -2,10 +2,10 @@
 
 #include <cstring>
 
-#include "net/msg_header.h"
 #include "simlink/blocks.h"
 #include "support/sim_fixture.h"
 #include "support/test_support.h"
+#include "wire/msg_header.h"
 
 namespace {
 

@@ -2,7 +2,6 @@
 
 #include "simlink/blocks.h"
 #include "simlink/hot_keys.h"
-#include "simlink/sim_poll.h"
 #include "support/sim_fixture.h"
 #include "support/test_support.h"
 

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "simlink/sim_poll.h"
+#include "node/sim_poll.h"
 #include "support/sim_fixture.h"
 #include "support/test_support.h"
 

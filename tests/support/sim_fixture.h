@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "process/bytes.h"
 #include "process/settings.h"
 #include "simlink/hot_keys.h"
 #include "simlink/ipc_inprocess_transport.h"
 #include "simlink/ipc_link.h"
 #include "simlink/sim_connection.h"
+#include "wire/bytes.h"
 
 class SimulatorTest : public testing::Test {
  protected:

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "process/bytes.h"
 #include "support/node_peers.h"
+#include "wire/bytes.h"
 
 namespace fs = std::filesystem;
 

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "net/msg_header.h"
-#include "process/bytes.h"
 #include "support/system_tools.h"
 #include "support/test_support.h"
+#include "wire/bytes.h"
+#include "wire/msg_header.h"
 
 namespace fs = std::filesystem;
 

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "net/msg_header.h"
 #include "support/node_peers.h"
+#include "wire/msg_header.h"
 
 namespace fs = std::filesystem;
 

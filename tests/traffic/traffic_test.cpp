@@ -3,11 +3,11 @@
 #include <cstring>
 #include <string>
 
-#include "net/msg_header.h"
-#include "process/bytes.h"
 #include "support/sim_fixture.h"
 #include "traffic/traffic.h"
 #include "traffic/traffic_state.h"
+#include "wire/bytes.h"
+#include "wire/msg_header.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "process/bytes.h"
+#include "wire/bytes.h"
 
 namespace {
 

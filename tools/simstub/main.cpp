@@ -21,11 +21,11 @@
 
 #include "flight_model.h"
 #include "platform/platform.h"
-#include "process/bytes.h"
 #include "simlink/hot_keys.h"
 #include "simlink/ipc_link.h"
 #include "simlink/ipc_server.h"
 #include "simlink/ipc_stream_transport.h"
+#include "wire/bytes.h"
 
 namespace {
 

@@ -9,11 +9,11 @@
 #include <sstream>
 #include <string>
 
-#include "net/msg_header.h"
 #include "process/fatal.h"
 #include "simlink/blocks.h"
 #include "traffic/traffic.h"
 #include "vardb/var_table.h"
+#include "wire/msg_header.h"
 
 namespace {
 

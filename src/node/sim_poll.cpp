@@ -1,17 +1,17 @@
-#include "simlink/sim_poll.h"
+#include "node/sim_poll.h"
 
 #include "flightplan/flight_plan.h"
 #include "net/monitor.h"
-#include "net/msg_header.h"
-#include "net/syslog.h"
 #include "platform/platform.h"
-#include "process/bytes.h"
 #include "process/console.h"
 #include "process/print.h"
 #include "process/settings.h"
+#include "process/syslog.h"
 #include "simlink/blocks.h"
 #include "simlink/sim_connection.h"
 #include "traffic/traffic.h"
+#include "wire/bytes.h"
+#include "wire/msg_header.h"
 
 #include <array>
 #include <cstring>
@@ -79,14 +79,6 @@ void SendBlock3() {
 void SendAirTraffic() { SendTraffic(AirTrafficMessage, MSG_AIR_TRAFFIC); }
 void SendGndTraffic() { SendTraffic(GndTrafficMessage, MSG_GND_TRAFFIC); }
 
-void SimNotResponding() {
-  if (!SimConnected) return;
-  FSUIPCClose();
-  SimLossAnnounced = true;
-  Print("Simulator disconnected\n");
-  SendSysLog(NodeId, 2, "Sim Not Responding.");
-}
-
 void SimPollStep(uint32_t step) {
   switch (step) {
     case 0:
@@ -126,7 +118,7 @@ void SimPollTrafficSlot() {
     platform::SleepMs(static_cast<uint32_t>(Settings.udpinterval > 0 ? Settings.udpinterval : 0));
     if (showFlaps) PrintFlapsLine();
     SimPollStep(step);
-    CheckFlightPlan();
+    CheckFlightPlan(FlightPlanPath.data());
     if (++step > 2) {
       platform::SleepMs(static_cast<uint32_t>(Settings.udpwait > 0 ? Settings.udpwait : 0));
       step = 0;

@@ -5,14 +5,14 @@
 #include <cstring>
 #include <vector>
 
-#include "net/msg_header.h"
 #include "net/net_state.h"
-#include "process/bytes.h"
+#include "node/sim_poll.h"
 #include "simlink/blocks.h"
-#include "simlink/sim_poll.h"
 #include "support/sim_fixture.h"
 #include "support/test_support.h"
 #include "traffic/traffic.h"
+#include "wire/bytes.h"
+#include "wire/msg_header.h"
 
 namespace {
 

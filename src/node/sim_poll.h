@@ -25,7 +25,3 @@ void SendGndTraffic();
 // Every sixth step: the ground-traffic message when a transfer is ready,
 // else the air-traffic message.
 void SimPollTrafficSlot();
-
-// A read from the simulator failed: closes the link (once) so that the main
-// loop reconnects, and says so.
-void SimNotResponding();

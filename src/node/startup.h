@@ -11,6 +11,3 @@ void ConnectStep();
 
 // The main thread's loop after start-up.
 [[noreturn]] void MainLoop();
-
-// Waits for Enter on the console, then ends the process with 100.
-[[noreturn]] void PressEnterExit();

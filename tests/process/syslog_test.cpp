@@ -5,10 +5,10 @@
 #include <map>
 #include <thread>
 
-#include "net/msg_header.h"
-#include "net/syslog.h"
-#include "process/bytes.h"
+#include "process/syslog.h"
 #include "support/test_support.h"
+#include "wire/bytes.h"
+#include "wire/msg_header.h"
 
 namespace {
 

@@ -65,10 +65,3 @@ static_assert(HeaderOffset::Destination + 2 == MSG_HEADER_SIZE, "the header is 3
 // The message must hold at least MSG_HEADER_SIZE bytes.
 MsgHeader ReadMsgHeader(const uint8_t* message);
 void WriteMsgHeader(uint8_t* message, const MsgHeader& header);
-
-// True when the message carries MSG_VERSION; the first wrong version of the
-// process is logged, later ones are not.
-bool ValidateMsgVersion(const uint8_t* message, const char* caller);
-
-// Writes the message's header to the log.
-void DumpMessage(const uint8_t* message, const char* caller);

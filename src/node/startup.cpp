@@ -1,11 +1,12 @@
-#include "process/startup.h"
+#include "node/startup.h"
 
+#include "flightplan/flight_plan.h"
 #include "net/monitor.h"
 #include "net/receive.h"
 #include "net/remote_broadcast.h"
 #include "net/udp_startup.h"
+#include "node/sim_poll.h"
 #include "platform/platform.h"
-#include "flightplan/flight_plan.h"
 #include "process/console.h"
 #include "process/log.h"
 #include "process/print.h"
@@ -14,7 +15,6 @@
 #include "simlink/blocks.h"
 #include "simlink/hot_keys.h"
 #include "simlink/sim_connection.h"
-#include "simlink/sim_poll.h"
 #include "traffic/traffic.h"
 #include "vardb/var_table.h"
 
@@ -107,12 +107,6 @@ namespace {
       platform::SleepMs(QUIT_CHECK_MS);
     }
   }
-}
-
-[[noreturn]] void PressEnterExit() {
-  Print("\nPress \"Enter\" to exit...");
-  platform::WaitForInputLine();
-  platform::ExitProcess(100);
 }
 
 [[noreturn]] void RunNode(int argc, char** argv) {

@@ -1,12 +1,12 @@
-#include "net/syslog.h"
+#include "process/syslog.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cstring>
 
-#include "net/msg_header.h"
-#include "process/bytes.h"
 #include "process/resource.h"
+#include "wire/bytes.h"
+#include "wire/msg_header.h"
 
 namespace {
 

@@ -3,9 +3,10 @@
 #include <array>
 #include <filesystem>
 
-#include "net/msg_header.h"
+#include "net/msg_check.h"
 #include "platform/platform.h"
 #include "support/test_support.h"
+#include "wire/msg_header.h"
 
 namespace {
 
