@@ -3,13 +3,13 @@
 #include <atomic>
 #include <cstring>
 
-#include "net/msg_header.h"
 #include "platform/platform.h"
-#include "process/bytes.h"
 #include "process/settings.h"
 #include "simlink/hot_keys.h"
 #include "simlink/ipc_link.h"
 #include "simlink/sim_connection.h"
+#include "wire/bytes.h"
+#include "wire/msg_header.h"
 
 std::array<uint8_t, BLOCK_1_SIZE> Block1{};
 std::array<uint8_t, BLOCK_2_SIZE> Block2{};
@@ -174,6 +174,13 @@ BlockLayout Block1Layout() { return {BLOCK_1_FIELDS, std::size(BLOCK_1_FIELDS)};
 BlockLayout Block2Layout() { return {BLOCK_2_FIELDS, std::size(BLOCK_2_FIELDS)}; }
 BlockLayout Block3Layout() { return {BLOCK_3_FIELDS, std::size(BLOCK_3_FIELDS)}; }
 BlockLayout RemoteDataLayout() { return {REMOTE_DATA_FIELDS, std::size(REMOTE_DATA_FIELDS)}; }
+size_t FieldAt(const BlockLayout& layout, uint16_t simOffset) {
+  for (size_t i = 0; i < layout.count; ++i) {
+    if (layout.fields[i].simOffset == simOffset) return layout.fields[i].blockOffset;
+  }
+  return 0;
+}
+
 ComputedLayout Block1Computed() { return {BLOCK_1_COMPUTED, std::size(BLOCK_1_COMPUTED)}; }
 
 void ResetBlocks() {

@@ -86,6 +86,9 @@ BlockLayout Block1Layout();
 BlockLayout Block2Layout();
 BlockLayout Block3Layout();
 BlockLayout RemoteDataLayout();
+// Where the layout puts the simulator offset's bytes in its block or
+// record; 0 when the layout does not carry it.
+size_t FieldAt(const BlockLayout& layout, uint16_t simOffset);
 
 // The three computed doubles of Block 1: V(value) x (V(scale) / 8388608).
 struct ComputedField {

@@ -19,11 +19,11 @@
 #include <string>
 #include <vector>
 
-#include "net/msg_header.h"
-#include "process/bytes.h"
 #include "simlink/blocks.h"
 #include "support/node_peers.h"
 #include "support/system_tools.h"
+#include "wire/bytes.h"
+#include "wire/msg_header.h"
 
 namespace fs = std::filesystem;
 
@@ -441,24 +441,21 @@ TEST_F(CockpitLan, TheDissectorReadsEveryMessageAsCommgrDecodedIt) {
 
   // The remote record, as the display host decoded the last one it heard.
   std::istringstream remote(LastAfter(display.Output(), "recv remote "));
-  std::map<uint16_t, std::string> expected;  // by record offset
-  for (std::string word; remote >> word;) {
-    static const std::map<std::string, uint16_t> at = {{"heading", 0}, {"bank", 4}, {"pitch", 8},
-                                                       {"altitude", 12}, {"latitude", 20}, {"longitude", 28}};
-    const std::string key = word.substr(0, word.find('='));
-    const long long value = std::stoll(word.substr(word.find('=') + 1));
-    expected[at.at(key)] = at.at(key) < 12 ? std::to_string(static_cast<uint32_t>(value)) : std::to_string(value);
-  }
-  ASSERT_EQ(expected.size(), 6u);
-  const std::string frames = Dissect(capture, "zemsim.type == 24", {"-V", "-O", "zemsim"});
-  const std::map<uint16_t, std::string> shown = OffsetValues(frames.substr(frames.rfind("ZemSim cockpit network")));
+  std::map<uint16_t, std::string> expected;  // by simulator offset
   const BlockLayout record = RemoteDataLayout();
-  ASSERT_EQ(record.count, expected.size());
-  for (size_t i = 0; i < record.count; ++i) {
-    auto found = shown.find(record.fields[i].simOffset);
-    ASSERT_NE(found, shown.end());
-    EXPECT_EQ(found->second, expected[record.fields[i].blockOffset]) << "remote offset " << record.fields[i].simOffset;
+  for (std::string word; remote >> word;) {
+    static const std::map<std::string, uint16_t> offsets = {{"heading", 0x0580},  {"bank", 0x057C},
+                                                            {"pitch", 0x0578},    {"altitude", 0x0570},
+                                                            {"latitude", 0x0560}, {"longitude", 0x0568}};
+    const uint16_t offset = offsets.at(word.substr(0, word.find('=')));
+    const long long value = std::stoll(word.substr(word.find('=') + 1));
+    uint16_t width = 0;
+    for (size_t i = 0; i < record.count; ++i) width = record.fields[i].simOffset == offset ? record.fields[i].width : width;
+    expected[offset] = width == 4 ? std::to_string(static_cast<uint32_t>(value)) : std::to_string(value);
   }
+  ASSERT_EQ(expected.size(), record.count);
+  const std::string frames = Dissect(capture, "zemsim.type == 24", {"-V", "-O", "zemsim"});
+  EXPECT_EQ(OffsetValues(frames.substr(frames.rfind("ZemSim cockpit network"))), expected);
 }
 
 }  // namespace

@@ -19,11 +19,11 @@
 #include <vector>
 
 #include "net/ipv4_text.h"
-#include "net/msg_header.h"
 #include "platform/platform.h"
-#include "process/bytes.h"
 #include "simlink/blocks.h"
 #include "traffic/traffic.h"
+#include "wire/bytes.h"
+#include "wire/msg_header.h"
 
 namespace {
 
@@ -209,7 +209,9 @@ void ShowMessage(const uint8_t* message, int length) {
   if (!options.verbose) return;
   const uint32_t seq = header.SeqNo;
   if (header.MsgClass == MSG_CLASS_DATA && header.MsgType == MSG_BLOCK_1 && length == BLOCK_1_SIZE) {
-    Say(Format("recv block1 seq=%u len=%d n1=%.1f/%.1f\n", seq, length, GetF64(message + 72), GetF64(message + 80)));
+    // 0x2010 and 0x2110: N1 of engines 1 and 2
+    Say(Format("recv block1 seq=%u len=%d n1=%.1f/%.1f\n", seq, length, GetF64(message + FieldAt(Block1Layout(), 0x2010)),
+               GetF64(message + FieldAt(Block1Layout(), 0x2110))));
   } else if (header.MsgClass == MSG_CLASS_DATA && header.MsgType == MSG_BLOCK_2 && length == BLOCK_2_SIZE) {
     char model[Block2Field::MODEL_NAME_CAPACITY + 1] = {};
     std::memcpy(model, message + Block2Field::ModelName, Block2Field::MODEL_NAME_CAPACITY);
@@ -220,17 +222,19 @@ void ShowMessage(const uint8_t* message, int length) {
     // 0x02BC indicated airspeed (knots x 128), 0x057C bank (360/2^32 degrees)
     Say(Format("recv block3 seq=%u connected=%u hotkey=%u changes=%u ias=%.0f bank=%.1f ap_hdg=%.0f\n", seq,
                message[Block3Field::ConnectedByte], message[Block3Field::HotKeyByte],
-               GetU32(message + Block3Field::FsChangeCount), GetU32(message + 128) / 128.0,
-               GetI32(message + 148) * 360.0 / 4294967296.0, GetU16(message + Block3Field::Heading) * 360.0 / 65536.0));
+               GetU32(message + Block3Field::FsChangeCount), GetU32(message + FieldAt(Block3Layout(), 0x02BC)) / 128.0,
+               GetI32(message + FieldAt(Block3Layout(), 0x057C)) * 360.0 / 4294967296.0, GetU16(message + Block3Field::Heading) * 360.0 / 65536.0));
   } else if (header.MsgClass == MSG_CLASS_DATA && header.MsgType == MSG_AIR_TRAFFIC && length == TRAFFIC_MESSAGE_SIZE) {
     ShowTraffic(message, "air", seq);
   } else if (header.MsgClass == MSG_CLASS_DATA && header.MsgType == MSG_GND_TRAFFIC && length == TRAFFIC_MESSAGE_SIZE) {
     ShowTraffic(message, "ground", seq);
   } else if (header.MsgClass == MSG_CLASS_DATA && header.MsgType == MSG_REMOTE_DATA && length == 72) {
+    // heading 0x0580, bank 0x057C, pitch 0x0578, altitude 0x0570, latitude 0x0560, longitude 0x0568
     const uint8_t* r = message + MSG_HEADER_SIZE;
-    Say(Format("recv remote heading=%u bank=%d pitch=%d altitude=%lld latitude=%lld longitude=%lld\n", GetU32(r),
-               GetI32(r + 4), GetI32(r + 8), static_cast<long long>(GetU64(r + 12)),
-               static_cast<long long>(GetU64(r + 20)), static_cast<long long>(GetU64(r + 28))));
+    auto at = [r](uint16_t simOffset) { return r + FieldAt(RemoteDataLayout(), simOffset); };
+    Say(Format("recv remote heading=%u bank=%d pitch=%d altitude=%lld latitude=%lld longitude=%lld\n",
+               GetU32(at(0x0580)), GetI32(at(0x057C)), GetI32(at(0x0578)), static_cast<long long>(GetU64(at(0x0570))),
+               static_cast<long long>(GetU64(at(0x0560))), static_cast<long long>(GetU64(at(0x0568)))));
   } else {
     Say(Format("recv class=%u type=%u seq=%u len=%d\n", header.MsgClass, header.MsgType, seq, length));
   }
