@@ -20,21 +20,6 @@
 
 namespace {
 
-std::vector<uint8_t> Datagram(uint32_t msgClass, uint32_t type, int32_t count = 0, uint32_t version = MSG_VERSION,
-                              const std::vector<uint8_t>& payload = {}) {
-  std::vector<uint8_t> datagram(MSG_HEADER_SIZE, 0);
-  MsgHeader header;
-  header.MsgClass = msgClass;
-  header.MsgType = type;
-  header.Count = count;
-  header.Version = version;
-  header.Source = NODE_COMMGR;
-  header.Destination = NODE_SIM;
-  WriteMsgHeader(datagram.data(), header);
-  datagram.insert(datagram.end(), payload.begin(), payload.end());
-  return datagram;
-}
-
 std::vector<uint8_t> Text(const std::string& text) { return std::vector<uint8_t>(text.begin(), text.end()); }
 
 std::vector<uint8_t> IntItem(uint32_t fsx, int32_t value) {
@@ -91,18 +76,18 @@ class Receiving : public SimulatorTest {
 };
 
 TEST_F(Receiving, KeepAliveSetsOnlyMsgArrived) {
-  EXPECT_EQ(Handle(Datagram(2, 9)), "");
+  EXPECT_EQ(Handle(TestMessage(2, 9)), "");
   EXPECT_TRUE(NetState.MsgArrived);
   EXPECT_FALSE(NetState.Connected);
 }
 
 TEST_F(Receiving, WrongVersionKeepAliveIsRefused) {
-  EXPECT_EQ(Handle(Datagram(2, 9, 0, 30115)), "HandleNetworkMsgs(Keep Alive) - Invalid message received\n");
+  EXPECT_EQ(Handle(TestMessage(2, 9, 0, 30115)), "HandleNetworkMsgs(Keep Alive) - Invalid message received\n");
   EXPECT_FALSE(NetState.MsgArrived);
 }
 
 TEST_F(Receiving, AddressConnectsOnceAndReplacesTheClientSocketSilentlyAfter) {
-  EXPECT_EQ(Handle(Datagram(2, 5, 0, MSG_VERSION, Text("192.168.1.5 9123"))),
+  EXPECT_EQ(Handle(TestMessage(2, 5, 0, MSG_VERSION, Text("192.168.1.5 9123"))),
             "Connected to CommMgr\n   Port: 9123\n     IP: 192.168.1.5\n");
   EXPECT_TRUE(NetState.Connected);
   EXPECT_TRUE(NetState.MsgArrived);
@@ -110,7 +95,7 @@ TEST_F(Receiving, AddressConnectsOnceAndReplacesTheClientSocketSilentlyAfter) {
   EXPECT_EQ(NetState.CommMgrAddr.port, 9123);
   platform::SocketHandle first = NetState.ClientSocket;
   EXPECT_NE(first, platform::NO_SOCKET);
-  EXPECT_EQ(Handle(Datagram(2, 5, 0, MSG_VERSION, Text("127.0.0.1 9124"))), "");
+  EXPECT_EQ(Handle(TestMessage(2, 5, 0, MSG_VERSION, Text("127.0.0.1 9124"))), "");
   EXPECT_EQ(NetState.CommMgrAddr.port, 9124);
 }
 
@@ -120,7 +105,7 @@ class UnusableAddresses : public Receiving, public testing::WithParamInterface<s
 
 TEST_P(UnusableAddresses, AreDroppedWithALine) {
   LogTail log;
-  EXPECT_EQ(Handle(Datagram(2, 5, 0, MSG_VERSION, Text(GetParam()))), "");
+  EXPECT_EQ(Handle(TestMessage(2, 5, 0, MSG_VERSION, Text(GetParam()))), "");
   EXPECT_FALSE(NetState.Connected);
   EXPECT_FALSE(NetState.MsgArrived);
   EXPECT_EQ(NetState.ClientSocket, platform::NO_SOCKET);
@@ -135,23 +120,23 @@ INSTANTIATE_TEST_SUITE_P(Table, UnusableAddresses,
 
 TEST_F(Receiving, UnhandledClassesAndTypesAreToldAndDumped) {
   LogTail log;
-  EXPECT_EQ(Handle(Datagram(7, 1)), "PollUDP() - Unhandled MSG CLASS: 7\n");
-  EXPECT_EQ(Handle(Datagram(2, 44)), "HandleNetworkMsgs() - Unhandled MSG_TYPE: 44\n");
+  EXPECT_EQ(Handle(TestMessage(7, 1)), "PollUDP() - Unhandled MSG CLASS: 7\n");
+  EXPECT_EQ(Handle(TestMessage(2, 44)), "HandleNetworkMsgs() - Unhandled MSG_TYPE: 44\n");
   EXPECT_EQ(log.Count("Message logged by: PollUDP"), 1);
   EXPECT_EQ(log.Count("Message logged by: HandleNetworkMsgs"), 1);
 }
 
 TEST_F(Receiving, UnknownDataTypeReportsToTheSystemLogOnlyTheFirstTime) {
   uint32_t before = NextSysLogSeq();
-  EXPECT_EQ(Handle(Datagram(1, 7)), "HandleDataMsgs() - Unknown MSG_TYPE: 7\n");
-  EXPECT_EQ(Handle(Datagram(1, 7)), "HandleDataMsgs() - Unknown MSG_TYPE: 7\n");
+  EXPECT_EQ(Handle(TestMessage(1, 7)), "HandleDataMsgs() - Unknown MSG_TYPE: 7\n");
+  EXPECT_EQ(Handle(TestMessage(1, 7)), "HandleDataMsgs() - Unknown MSG_TYPE: 7\n");
   EXPECT_EQ(NextSysLogSeq(), (before + 2) % 1000) << "one report between the two draws";
 }
 
 TEST_F(Receiving, ItemOfAnUnmappedIndexStopsTheMessage) {
   LogTail log;
   std::string printed =
-      Handle(Datagram(1, 2, 3, MSG_VERSION, Join({IntItem(165, 5), IntItem(18, 1), IntItem(184, 3)})));
+      Handle(TestMessage(1, 2, 3, MSG_VERSION, Join({IntItem(165, 5), IntItem(18, 1), IntItem(184, 3)})));
   EXPECT_EQ(printed, "Index: 18  Unhandled vartype: 0\n");
   ASSERT_EQ(NodeWrites().size(), 1u);
   EXPECT_EQ(NodeWrites()[0].offset, 0x07BCu);
@@ -174,7 +159,7 @@ class ItemExchanges : public Receiving, public testing::WithParamInterface<Excha
 
 TEST_P(ItemExchanges, AreAsFewAsTheirOrderAllows) {
   RecordExchanges();
-  Handle(Datagram(1, 2, GetParam().count, MSG_VERSION, GetParam().items));
+  Handle(TestMessage(1, 2, GetParam().count, MSG_VERSION, GetParam().items));
   EXPECT_EQ(exchanges, GetParam().exchanges);
 }
 
@@ -193,7 +178,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<ExchangeCase>& param) { return std::string(param.param.name); });
 
 TEST_F(Receiving, IntegerAndDoubleItemsFollowTheMap) {
-  Handle(Datagram(1, 2, 2, MSG_VERSION, Join({DoubleItem(114, 1000.0), IntItem(184, 3)})));
+  Handle(TestMessage(1, 2, 2, MSG_VERSION, Join({DoubleItem(114, 1000.0), IntItem(184, 3)})));
   ASSERT_EQ(NodeWrites().size(), 2u);
   EXPECT_EQ(NodeWrites()[0].offset, 0x0330u);
   EXPECT_EQ(NodeWrites()[1].offset, 0x0810u);
@@ -204,11 +189,11 @@ TEST_F(Receiving, NothingIsReadPastTheDatagramOrTheMap) {
   // Count claims more items than the datagram holds; the last one is cut.
   std::vector<uint8_t> items = Join({IntItem(165, 5), IntItem(184, 3)});
   items.resize(items.size() - 2);
-  Handle(Datagram(1, 2, 1000, MSG_VERSION, items));
+  Handle(TestMessage(1, 2, 1000, MSG_VERSION, items));
   EXPECT_EQ(NodeWrites().size(), 1u);
   EXPECT_EQ(log.Count("runs past"), 1);
-  EXPECT_EQ(Handle(Datagram(1, 2, 1, MSG_VERSION, IntItem(5000000, 1))), "Index: 5000000  Unhandled vartype: 0\n");
-  EXPECT_EQ(Handle(Datagram(1, 2, -4, MSG_VERSION, IntItem(165, 1))), "") << "a negative count carries no items";
+  EXPECT_EQ(Handle(TestMessage(1, 2, 1, MSG_VERSION, IntItem(5000000, 1))), "Index: 5000000  Unhandled vartype: 0\n");
+  EXPECT_EQ(Handle(TestMessage(1, 2, -4, MSG_VERSION, IntItem(165, 1))), "") << "a negative count carries no items";
   EXPECT_EQ(NodeWrites().size(), 1u);
 }
 
@@ -223,7 +208,7 @@ TEST_F(Receiving, ShutdownEndsTheProcessWith100WhateverItsVersion) {
   EXPECT_EXIT(
       {
         EnterDirectory(directory);
-        Handle(Datagram(2, 12, 0, 1));
+        Handle(TestMessage(2, 12, 0, 1));
       },
       testing::ExitedWithCode(100), "");
   EXPECT_NE(ChildLog().find("Shutdown message received. Bye\n"), std::string::npos);
@@ -236,7 +221,7 @@ TEST_F(Receiving, WrongVersionDataRestartsAndStillAppliesTheItems) {
         EnterDirectory(directory);
         ProcessState.restartCount = 0;
         CopyText(ProcessState.programPath, TestProgramPath());
-        Handle(Datagram(1, 2, 1, 30115, IntItem(165, 5)));
+        Handle(TestMessage(1, 2, 1, 30115, IntItem(165, 5)));
         platform::ExitProcess(ProcessState.quitRequested && NodeWrites().size() == 1 ? 0 : 1);
       },
       testing::ExitedWithCode(0), "");
@@ -267,7 +252,7 @@ class ReceivingFromTheSocket : public Receiving {
 };
 
 TEST_F(ReceivingFromTheSocket, A499ByteDatagramIsHandledWithoutARestart) {
-  std::vector<uint8_t> datagram = Datagram(2, 9, 0, MSG_VERSION, std::vector<uint8_t>(499 - 36, 0));
+  std::vector<uint8_t> datagram = TestMessage(2, 9, 0, MSG_VERSION, std::vector<uint8_t>(499 - 36, 0));
   Send(datagram);
   LogTail log;
   PollUDP();
@@ -291,7 +276,7 @@ class RestartingDatagrams : public ReceivingFromTheSocket, public testing::WithP
 TEST_P(RestartingDatagrams, AskForARestart) {
   std::string directory = MakeFreshDirectory("overrun");
   std::vector<uint8_t> datagram =
-      GetParam().size == 0 ? std::vector<uint8_t>{} : Datagram(2, 9, 0, MSG_VERSION, std::vector<uint8_t>(GetParam().size - 36, 0));
+      GetParam().size == 0 ? std::vector<uint8_t>{} : TestMessage(2, 9, 0, MSG_VERSION, std::vector<uint8_t>(GetParam().size - 36, 0));
   EXPECT_EXIT(
       {
         EnterDirectory(directory);

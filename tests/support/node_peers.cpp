@@ -98,7 +98,6 @@ bool NodeWithPeers::WaitForConsoleCount(const std::string& text, int count, uint
   }
 }
 
-namespace {
 std::vector<uint8_t> HexBytes(const std::string& text) {
   std::vector<uint8_t> bytes;
   for (size_t at = 0; at + 1 < text.size(); at += 3) bytes.push_back(static_cast<uint8_t>(std::stoul(text.substr(at, 2), nullptr, 16)));
@@ -106,18 +105,17 @@ std::vector<uint8_t> HexBytes(const std::string& text) {
 }
 
 // The hex bytes after the marker on the last line that has it.
-std::string AnswerAfter(const std::string& output, const std::string& marker) {
+std::string LastAfter(const std::string& output, const std::string& marker) {
   size_t at = output.rfind(marker);
   if (at == std::string::npos) return {};
   size_t end = output.find('\n', at);
   return output.substr(at + marker.size(), end == std::string::npos ? std::string::npos : end - at - marker.size());
 }
-}  // namespace
 
 void NodeWithPeers::ExpectBlockMatchesSimulator(const char* name, const BlockLayout& layout) {
   const std::string marker = std::string("last ") + name + ": ";
   ASSERT_TRUE(commgr_->Ask(std::string("last ") + name, marker));
-  std::vector<uint8_t> block = HexBytes(AnswerAfter(commgr_->Output(), marker));
+  std::vector<uint8_t> block = HexBytes(LastAfter(commgr_->Output(), marker));
   ASSERT_FALSE(block.empty()) << name << " never arrived";
   for (size_t i = 0; i < layout.count; ++i) {
     const BlockField& field = layout.fields[i];
@@ -126,7 +124,7 @@ void NodeWithPeers::ExpectBlockMatchesSimulator(const char* name, const BlockLay
     std::snprintf(query, sizeof query, "get 0x%04X %u", field.simOffset, field.width);
     std::snprintf(answer, sizeof answer, "get 0x%04X %u: ", field.simOffset, field.width);
     ASSERT_TRUE(stub_->Command(query, answer));
-    std::vector<uint8_t> expected = HexBytes(AnswerAfter(stub_->Output(), answer));
+    std::vector<uint8_t> expected = HexBytes(LastAfter(stub_->Output(), answer));
     ASSERT_LE(field.blockOffset + field.width, block.size());
     std::vector<uint8_t> carried(block.begin() + field.blockOffset, block.begin() + field.blockOffset + field.width);
     EXPECT_EQ(carried, expected) << name << " bytes " << field.blockOffset << " from offset 0x" << std::hex

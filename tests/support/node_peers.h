@@ -11,6 +11,11 @@
 #include "simlink/blocks.h"
 #include "support/test_support.h"
 
+// "0A 1B ..." as bytes.
+std::vector<uint8_t> HexBytes(const std::string& text);
+// The text after the marker on the last line that has it, to the line's end.
+std::string LastAfter(const std::string& output, const std::string& marker);
+
 // Occurrences of the part in the text.
 int CountOf(const std::string& text, const std::string& part);
 

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "process/log.h"
+#include "wire/msg_header.h"
 
 namespace fs = std::filesystem;
 
@@ -148,6 +149,21 @@ bool StubSimulator::Command(const std::string& command, const std::string& answe
     if (waited >= timeoutMs) return false;
     platform::SleepMs(20);
   }
+}
+
+std::vector<uint8_t> TestMessage(uint32_t msgClass, uint32_t type, int32_t count, uint32_t version,
+                                 const std::vector<uint8_t>& payload, int16_t source) {
+  std::vector<uint8_t> message(MSG_HEADER_SIZE, 0);
+  MsgHeader header;
+  header.MsgClass = msgClass;
+  header.MsgType = type;
+  header.Count = count;
+  header.Version = version;
+  header.Source = source;
+  header.Destination = source == NODE_SIM ? NODE_COMMGR : NODE_SIM;
+  WriteMsgHeader(message.data(), header);
+  message.insert(message.end(), payload.begin(), payload.end());
+  return message;
 }
 
 LoopbackReceiver::LoopbackReceiver() : socket_(platform::UdpOpen()) {

@@ -97,6 +97,11 @@ class StubSimulator {
   uint16_t port_ = 0;
 };
 
+// A message's bytes: its header (ComMgr to the node, or the node to ComMgr
+// when the source is the node) and the payload after it.
+std::vector<uint8_t> TestMessage(uint32_t msgClass, uint32_t type, int32_t count = 0, uint32_t version = 30116,
+                                 const std::vector<uint8_t>& payload = {}, int16_t source = 2);
+
 // A UDP socket of the test's own on loopback, for what the node sends.
 class LoopbackReceiver {
  public:

@@ -19,20 +19,6 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-Bytes Header(uint32_t msgClass, uint32_t type, int32_t count = 0, uint32_t version = MSG_VERSION,
-             int16_t source = NODE_COMMGR) {
-  Bytes bytes(MSG_HEADER_SIZE);
-  MsgHeader header;
-  header.MsgClass = msgClass;
-  header.MsgType = type;
-  header.Count = count;
-  header.Version = version;
-  header.Source = source;
-  header.Destination = source == NODE_SIM ? NODE_COMMGR : NODE_SIM;
-  WriteMsgHeader(bytes.data(), header);
-  return bytes;
-}
-
 Bytes operator+(Bytes bytes, const std::string& text) {
   bytes.insert(bytes.end(), text.begin(), text.end());
   return bytes;
@@ -97,7 +83,7 @@ Bytes Int(int32_t value) {
 
 // An air-traffic message whose first aircraft's identifier has no zero byte.
 Bytes FullIdentifier() {
-  Bytes bytes = Sized(Header(1, MSG_AIR_TRAFFIC, 0, MSG_VERSION, NODE_SIM), 1160);
+  Bytes bytes = Sized(TestMessage(1, MSG_AIR_TRAFFIC, 0, MSG_VERSION, {}, NODE_SIM), 1160);
   PutU32(bytes.data() + 40 + 40, 7);
   std::memset(bytes.data() + 40 + 44, 'X', 12);
   return bytes;
@@ -106,35 +92,35 @@ Bytes FullIdentifier() {
 TEST(Dissector, MarksEachHostileDatagramForWhatIsWrongWithIt) {
   const std::vector<Hostile> table = {
       {"two bytes", 9030, {1, 2}, "", "shorter than the 36-byte header"},
-      {"a header short by one", 9030, Sized(Header(2, MSG_KEEP_ALIVE), 35), "", "shorter than the 36-byte header"},
-      {"a wrong version", 9030, Header(2, MSG_KEEP_ALIVE, 0, MSG_VERSION - 1), "MSG_KEEP_ALIVE", "the node takes only 30116"},
-      {"an address without text", 9030, Header(2, MSG_ADR), "MSG_ADR", "No text after the header"},
-      {"an address without a port", 9030, Header(2, MSG_ADR) + "192.168.50.2", "MSG_ADR", "No address and port"},
-      {"a port out of range", 9030, Header(2, MSG_ADR) + "192.168.50.2 70000", "MSG_ADR", "Not a usable IPv4 address"},
-      {"a host name", 9030, Header(2, MSG_ADR) + "commgr.local 9050", "MSG_ADR", "Not a usable IPv4 address"},
-      {"binary text", 9030, Header(2, MSG_ADR) + "\xff\xfe\x01 9050", "MSG_ADR", "unprintable"},
-      {"a registration of another form", 9019, Header(2, MSG_KEEP_ALIVE, 0, MSG_VERSION, NODE_SIM) + "0.0.0.0 9030\n",
+      {"a header short by one", 9030, Sized(TestMessage(2, MSG_KEEP_ALIVE), 35), "", "shorter than the 36-byte header"},
+      {"a wrong version", 9030, TestMessage(2, MSG_KEEP_ALIVE, 0, MSG_VERSION - 1), "MSG_KEEP_ALIVE", "the node takes only 30116"},
+      {"an address without text", 9030, TestMessage(2, MSG_ADR), "MSG_ADR", "No text after the header"},
+      {"an address without a port", 9030, TestMessage(2, MSG_ADR) + "192.168.50.2", "MSG_ADR", "No address and port"},
+      {"a port out of range", 9030, TestMessage(2, MSG_ADR) + "192.168.50.2 70000", "MSG_ADR", "Not a usable IPv4 address"},
+      {"a host name", 9030, TestMessage(2, MSG_ADR) + "commgr.local 9050", "MSG_ADR", "Not a usable IPv4 address"},
+      {"binary text", 9030, TestMessage(2, MSG_ADR) + "\xff\xfe\x01 9050", "MSG_ADR", "unprintable"},
+      {"a registration of another form", 9019, TestMessage(2, MSG_KEEP_ALIVE, 0, MSG_VERSION, {}, NODE_SIM) + "0.0.0.0 9030\n",
        "MSG_KEEP_ALIVE (registration)", "Not a registration text"},
-      {"a count past the items", 9030, Item(Header(1, MSG_FSX_IN, 2147483647), 165, Int(5)), "MSG_FSX_IN",
+      {"a count past the items", 9030, Item(TestMessage(1, MSG_FSX_IN, 2147483647), 165, Int(5)), "MSG_FSX_IN",
        "Count says 2147483647 items; the datagram ends after 1"},
-      {"an index outside the map", 9030, Item(Item(Header(1, MSG_FSX_IN, 2), 165, Int(5)), 4000000000u, Int(1)),
+      {"an index outside the map", 9030, Item(Item(TestMessage(1, MSG_FSX_IN, 2), 165, Int(5)), 4000000000u, Int(1)),
        "MSG_FSX_IN", "Index 4000000000 has no width"},
-      {"a value cut short", 9030, Item(Header(1, MSG_FSX_IN, 1), 114, {0, 0, 0}), "MSG_FSX_IN", "runs past the end"},
-      {"a short block", 9050, Sized(Header(1, MSG_BLOCK_1), 100), "MSG_BLOCK_1", "100 bytes; MSG_BLOCK_1 is 360"},
-      {"a long block", 9050, Sized(Header(1, MSG_BLOCK_3), 300), "MSG_BLOCK_3", "300 bytes; MSG_BLOCK_3 is 280"},
-      {"traffic one byte short", 9050, Sized(Header(1, MSG_AIR_TRAFFIC), 1159), "MSG_AIR_TRAFFIC", "MSG_AIR_TRAFFIC is 1160"},
+      {"a value cut short", 9030, Item(TestMessage(1, MSG_FSX_IN, 1), 114, {0, 0, 0}), "MSG_FSX_IN", "runs past the end"},
+      {"a short block", 9050, Sized(TestMessage(1, MSG_BLOCK_1), 100), "MSG_BLOCK_1", "100 bytes; MSG_BLOCK_1 is 360"},
+      {"a long block", 9050, Sized(TestMessage(1, MSG_BLOCK_3), 300), "MSG_BLOCK_3", "300 bytes; MSG_BLOCK_3 is 280"},
+      {"traffic one byte short", 9050, Sized(TestMessage(1, MSG_AIR_TRAFFIC), 1159), "MSG_AIR_TRAFFIC", "MSG_AIR_TRAFFIC is 1160"},
       {"an identifier that fills its field", 9050, FullIdentifier(), "MSG_AIR_TRAFFIC", ""},
-      {"a system-log text without its zero", 9030, Header(1, MSG_SYSLOG_TEXT) + "no end", "MSG_SYSLOG_TEXT",
+      {"a system-log text without its zero", 9030, TestMessage(1, MSG_SYSLOG_TEXT) + "no end", "MSG_SYSLOG_TEXT",
        "no terminating zero"},
-      {"a remote record cut short", 9102, Sized(Header(1, MSG_REMOTE_DATA), 60), "MSG_REMOTE_DATA", "MSG_REMOTE_DATA is 72"},
-      {"a system-log message without its level", 9030, Sized(Header(2, MSG_SYS_LOG), 37), "MSG_SYS_LOG", "No level"},
-      {"500 bytes to the node", 9030, Sized(Item(Header(1, MSG_FSX_IN, 1), 165, Int(5)), 500), "MSG_FSX_IN",
+      {"a remote record cut short", 9102, Sized(TestMessage(1, MSG_REMOTE_DATA), 60), "MSG_REMOTE_DATA", "MSG_REMOTE_DATA is 72"},
+      {"a system-log message without its level", 9030, Sized(TestMessage(2, MSG_SYS_LOG), 37), "MSG_SYS_LOG", "No level"},
+      {"500 bytes to the node", 9030, Sized(Item(TestMessage(1, MSG_FSX_IN, 1), 165, Int(5)), 500), "MSG_FSX_IN",
        "the node restarts on 500 bytes or more"},
-      {"an unknown class", 9030, Header(7, 7), "class 7 type 7", "Neither the node nor ComMgr sends"},
+      {"an unknown class", 9030, TestMessage(7, 7), "class 7 type 7", "Neither the node nor ComMgr sends"},
       // By heuristic on ComMgr's own port: a well-formed block is read without a mark,
       // a datagram of another version is left to others.
-      {"a block on another port", 9050, Sized(Header(1, MSG_BLOCK_2, 0, MSG_VERSION, NODE_SIM), 192), "MSG_BLOCK_2", ""},
-      {"another protocol's datagram", 9050, Sized(Header(1, MSG_BLOCK_2, 0, 1), 192), "", ""},
+      {"a block on another port", 9050, Sized(TestMessage(1, MSG_BLOCK_2, 0, MSG_VERSION, {}, NODE_SIM), 192), "MSG_BLOCK_2", ""},
+      {"another protocol's datagram", 9050, Sized(TestMessage(1, MSG_BLOCK_2, 0, 1), 192), "", ""},
   };
   std::vector<std::pair<uint16_t, Bytes>> datagrams;
   for (const Hostile& row : table) datagrams.push_back({row.port, row.datagram});
@@ -168,8 +154,8 @@ TEST(Dissector, SurvivesRandomDatagramsThatLookLikeMessages) {
   std::vector<std::pair<uint16_t, Bytes>> datagrams;
   for (size_t length = 1; length <= 600; length += 3) {
     const uint32_t* type = types[next() % std::size(types)];
-    Bytes bytes = Header(type[0], type[1], static_cast<int32_t>(next()) >> (next() % 32), MSG_VERSION,
-                         next() % 2 ? NODE_SIM : NODE_COMMGR);
+    Bytes bytes = TestMessage(type[0], type[1], static_cast<int32_t>(next()) >> (next() % 32), MSG_VERSION, {},
+                              next() % 2 ? NODE_SIM : NODE_COMMGR);
     bytes.resize(length);
     for (size_t at = MSG_HEADER_SIZE; at < length; ++at) bytes[at] = static_cast<uint8_t>(next() >> 24);
     const uint16_t ports[] = {9030, 9019, 9102, 9050};

@@ -283,20 +283,6 @@ TEST_F(CockpitLan, AComMgrHostThatDropsOffIsLostOnTheSixthSilentSecondAndFoundAg
 
 // --- The dissector on what the node and commgr said to each other ------------------
 
-std::vector<uint8_t> HexBytes(const std::string& text) {
-  std::vector<uint8_t> bytes;
-  for (size_t at = 0; at + 1 < text.size(); at += 3) bytes.push_back(static_cast<uint8_t>(std::stoul(text.substr(at, 2), nullptr, 16)));
-  return bytes;
-}
-
-// The text after the marker on the last line that has it, to the line's end.
-std::string LastAfter(const std::string& output, const std::string& marker) {
-  const size_t at = output.rfind(marker);
-  if (at == std::string::npos) return {};
-  const size_t end = output.find('\n', at);
-  return output.substr(at + marker.size(), end == std::string::npos ? std::string::npos : end - at - marker.size());
-}
-
 // "Offset 0x3B70, 8 bytes: 1234.5" lines of the dissection, by offset.
 std::map<uint16_t, std::string> OffsetValues(const std::string& dissection) {
   std::map<uint16_t, std::string> values;

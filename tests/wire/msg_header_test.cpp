@@ -6,6 +6,7 @@
 #include "net/msg_check.h"
 #include "platform/platform.h"
 #include "support/test_support.h"
+#include "wire/bytes.h"
 #include "wire/msg_header.h"
 
 namespace {
@@ -45,27 +46,13 @@ TEST(MsgHeaderLayout, FieldsAreLittleEndianAtTheirOffsets) {
   EXPECT_EQ(back.MsgClass, header.MsgClass);
 }
 
-std::array<uint8_t, MSG_HEADER_SIZE> Message(uint32_t msgClass, uint32_t type, uint32_t version, int16_t source,
-                                             int16_t destination, uint32_t length = 0) {
-  MsgHeader header;
-  header.MsgClass = msgClass;
-  header.MsgType = type;
-  header.Version = version;
-  header.Source = source;
-  header.Destination = destination;
-  header.Length = length;
-  std::array<uint8_t, MSG_HEADER_SIZE> bytes{};
-  WriteMsgHeader(bytes.data(), header);
-  return bytes;
-}
-
 TEST(MsgVersion, WrongVersionIsLoggedOnlyTheFirstTimeInAProcess) {
   std::string directory = MakeFreshDirectory("version");
   EXPECT_EXIT(
       {
         EnterDirectory(directory);
-        auto right = Message(2, 9, MSG_VERSION, 2, 14);
-        auto wrong = Message(2, 9, MSG_VERSION - 1, 2, 14);
+        auto right = TestMessage(2, 9);
+        auto wrong = TestMessage(2, 9, 0, MSG_VERSION - 1);
         bool results = ValidateMsgVersion(right.data(), "First") && !ValidateMsgVersion(wrong.data(), "Second") &&
                        !ValidateMsgVersion(wrong.data(), "Third");
         platform::ExitProcess(results ? 0 : 1);
@@ -89,7 +76,8 @@ void PrintTo(const DumpCase& c, std::ostream* out) { *out << "class" << c.msgCla
 class DumpLines : public testing::TestWithParam<DumpCase> {};
 
 TEST_P(DumpLines, NameTheTypeOnlyForUpdateAndKeepAlive) {
-  auto message = Message(GetParam().msgClass, GetParam().type, 30116, -1, 14, 56);
+  auto message = TestMessage(GetParam().msgClass, GetParam().type, 0, 30116, {}, -1);
+  PutU32(message.data() + 24, 56);  // Length
   LogTail log;
   DumpMessage(message.data(), "Tester");
   std::vector<std::string> lines = SplitLines(log.Added());
