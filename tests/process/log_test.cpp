@@ -144,6 +144,15 @@ INSTANTIATE_TEST_SUITE_P(
                                         std::error_code ignored;
                                         std::filesystem::create_directories(deep, ignored);
                                         return deep.string();
+                                      }},
+                    UnusableDirectory{"PathOneOverTheField",
+                                      [](const std::string& directory) {
+                                        // With its separator and "ZemSim.log" the path is 400 characters.
+                                        const size_t missing = 400 - 11 - directory.size();
+                                        std::filesystem::path deep = std::filesystem::path(directory) /
+                                                                     std::string(200, 'e') / std::string(missing - 202, 'f');
+                                        std::filesystem::create_directories(deep);
+                                        return deep.string();
                                       }}),
     [](const testing::TestParamInfo<UnusableDirectory>& param) { return std::string(param.param.name); });
 
