@@ -31,6 +31,12 @@ TEST_F(HotKeys, OccupiedSlotsArePassedOverInOneReadOfTheArea) {
   EXPECT_EQ(exchanges.back(), (std::vector<std::string>{"W321C/1", "W321D/1", "W321E/1", "W321F/1"}));
 }
 
+TEST_F(HotKeys, TheLastSlotIsTakenWhenOnlyItIsFree) {
+  OccupySlots(55);
+  Connect();
+  EXPECT_EQ(TabKeySlot, 0x32ECu);
+}
+
 TEST_F(HotKeys, AllSlotsTakenInstallsNothingSaysSoOnceAndTestKeyRetries) {
   OccupySlots(HOT_KEY_SLOTS);
   StdoutCapture out;
