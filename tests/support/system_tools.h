@@ -16,6 +16,10 @@ int RunToEnd(const std::vector<std::string>& command, std::string* output = null
 // The node's Wireshark dissector, as the build wrote it.
 std::string DissectorPath();
 
+// The tshark command that reads the capture with the dissector, keeping the
+// frames that pass the display filter.
+std::vector<std::string> DissectCommand(const std::string& capture, const std::string& filter);
+
 // tshark on the capture with the node's dissector, keeping the frames that
 // pass the display filter, with the options given (-V, -T fields, ...).
 // Fails the test when tshark fails.

@@ -149,17 +149,15 @@ class CockpitLan : public testing::Test {
 
   // Everything on the node's switch port, from now on.
   void StartCapture() {
-    capture_ = std::make_unique<ScopedChild>(
-        std::vector<std::string>{Tool("ip"), "netns", "exec", Lan::Name("sw"), Tool("dumpcap"), "-q", "-i", "v-node", "-f", "udp",
-                                 "-w", In("lan.pcapng")},
-        directory_, In("dumpcap.txt"));
+    std::vector<std::string> command = Lan::On("sw");
+    command.insert(command.end(), {Tool("dumpcap"), "-q", "-i", "v-node", "-f", "udp", "-w", In("lan.pcapng")});
+    capture_ = std::make_unique<ScopedChild>(command, directory_, In("dumpcap.txt"));
     ASSERT_TRUE(WaitForFileText(In("dumpcap.txt"), "Capturing on", 15000)) << ReadTextFile(In("dumpcap.txt"));
   }
   // Stops the capture once it holds a frame that passes the filter (frames
   // reach the file a little after they crossed the switch).
   void StopCapture(const std::string& last) {
-    const std::vector<std::string> look = {"tshark", "-n", "-r", In("lan.pcapng"), "-X",
-                                           "lua_script:" + DissectorPath(), "-Y", last};
+    const std::vector<std::string> look = DissectCommand(In("lan.pcapng"), last);
     std::string seen;
     for (int tries = 0; tries < 50 && (RunToEnd(look, &seen), seen.find("ZemSim") == std::string::npos); ++tries) {
       platform::SleepMs(200);

@@ -66,13 +66,7 @@ std::string Tables() {
         << ", type = " << type.type << ", size = " << type.size << "},\n";
   }
   lua << "}\n";
-  lua << "T.MSG_ADR, T.MSG_KEEP_ALIVE, T.MSG_SHUTDOWN, T.MSG_SYS_LOG = " << MSG_ADR << ", " << MSG_KEEP_ALIVE << ", "
-      << MSG_SHUTDOWN << ", " << MSG_SYS_LOG << "\n";
-  lua << "T.MSG_FSX_IN, T.MSG_SYSLOG_TEXT, T.MSG_REMOTE_DATA = " << MSG_FSX_IN << ", " << MSG_SYSLOG_TEXT << ", "
-      << MSG_REMOTE_DATA << "\n";
-  lua << "T.MSG_BLOCK_1, T.MSG_BLOCK_2, T.MSG_BLOCK_3 = " << MSG_BLOCK_1 << ", " << MSG_BLOCK_2 << ", " << MSG_BLOCK_3
-      << "\n";
-  lua << "T.MSG_AIR_TRAFFIC, T.MSG_GND_TRAFFIC = " << MSG_AIR_TRAFFIC << ", " << MSG_GND_TRAFFIC << "\n";
+  lua << "T.node = " << NODE_SIM << "\n";
 
   lua << "T.stations = {";
   for (int32_t id = -1; id < 100; ++id) {

@@ -13,6 +13,9 @@
 
 --@TABLES@
 
+-- Each message's type by its name: T.MSG_BLOCK_1 and so on.
+for _, t in pairs(T.types) do T[t.name] = t.type end
+
 local zemsim = Proto("zemsim", "ZemSim cockpit network")
 
 local class_names = { [T.data_class] = "Data", [T.network_class] = "Network" }
@@ -275,7 +278,7 @@ local function dissect_message(tvb, pinfo, root)
   local source, destination = tvb(32, 2):le_int(), tvb(34, 2):le_int()
   local known = T.types[class * 1000 + type]
   local name = known and known.name or string.format("class %d type %d", class, type)
-  local from_node = class == T.network_class and type == T.MSG_KEEP_ALIVE and source == 14
+  local from_node = class == T.network_class and type == T.MSG_KEEP_ALIVE and source == T.node
   if from_node then name = "MSG_KEEP_ALIVE (registration)" end
   root:add(pf.name, tvb(0, 8), name):set_generated()
   root:append_text(", " .. name)
