@@ -102,15 +102,6 @@ INSTANTIATE_TEST_SUITE_P(Table, Broadcasts,
                                          BroadcastCase{"192.168.1.20", "255.255.0.0", 9102, "192.168.255.255"},
                                          BroadcastCase{"127.0.0.1", "255.255.255.0", 9019, "127.0.0.255"}));
 
-TEST(UdpStartUp, TheAllOnesAddressIsRefused) {
-  Settings = SettingsRecord{};
-  LogTail log;
-  StdoutCapture out;
-  EXPECT_FALSE(InitSimUDP("255.255.255.255", "", 0, 27));
-  EXPECT_EQ(log.Count("InitUDP() - Bad IP address"), 1);
-  EXPECT_EQ(log.Count("Host Name: "), 0) << "a configured address makes no host lookup";
-}
-
 // A restarted instance can find its predecessor still on the node's port:
 // it waits for the port instead of ending, so that a node keeps running.
 // A first start has no predecessor and fails at once, as before.

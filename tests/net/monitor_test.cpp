@@ -82,15 +82,6 @@ TEST_F(MonitorTicks, KeepAlivesBeforeAnyAddressMessageDoNotConnect) {
   EXPECT_EQ(printed, "");
 }
 
-TEST_F(MonitorTicks, AMessageEveryFifthTickKeepsTheConnection) {
-  NetState.Connected = true;
-  for (int tick = 1; tick <= 30; ++tick) {
-    if (tick % 5 == 0) NetState.MsgArrived = true;
-    EXPECT_TRUE(Tick().empty());
-    ASSERT_TRUE(NetState.Connected) << tick;
-  }
-}
-
 // The heartbeat costs no exchange of its own: it rides at the end of the
 // next list any thread sends.
 TEST_F(MonitorTicks, HeartbeatCountsOnEveryTickAndRidesOnTheNextExchange) {
@@ -107,40 +98,6 @@ TEST_F(MonitorTicks, HeartbeatCountsOnEveryTickAndRidesOnTheNextExchange) {
     ASSERT_EQ(ByteAt(HEARTBEAT_OFFSET), static_cast<uint8_t>(tick)) << tick;
   }
   EXPECT_EQ(NetState.Heartbeat, 1) << "255, 0, 1";
-}
-
-TEST_F(MonitorTicks, SendingWhileNotConnectedSendsAndLogsNothing) {
-  uint8_t message[40] = {};
-  LogTail log;
-  UDPSend(message, sizeof message);
-  EXPECT_EQ(log.Added(), "");
-  EXPECT_EQ(ReadMsgHeader(message).Version, 0u) << "the message is not even stamped";
-}
-
-TEST_F(MonitorTicks, RemoteDataGoesOutAsSeventyTwoBytesWithTheRecordUnchanged) {
-  Connect();
-  LoopbackReceiver subnet;
-  if (NetState.RemoteBcastSocket == platform::NO_SOCKET) NetState.RemoteBcastSocket = platform::UdpOpen();
-  NetState.RemoteBcastAddr = {0x7F000001, subnet.port()};
-  PutU32At(0x0580, 0x11223344);
-  PutBytes(0x0568, {1, 2, 3, 4, 5, 6, 7, 8});
-  StdoutCapture out;
-  RemoteBroadcastPass();
-  EXPECT_EQ(out.Take(), "Send Remote Data\n");
-  std::vector<uint8_t> datagram = subnet.Receive();
-  ASSERT_EQ(datagram.size(), 72u);
-  MsgHeader header = ReadMsgHeader(datagram.data());
-  EXPECT_EQ(header.MsgClass, 1u);
-  EXPECT_EQ(header.MsgType, 24u);
-  EXPECT_EQ(header.Version, 30116u);
-  EXPECT_EQ(GetU32(datagram.data() + 36), 0x11223344u);
-  EXPECT_EQ(std::vector<uint8_t>(datagram.begin() + 64, datagram.end()), (std::vector<uint8_t>{1, 2, 3, 4, 5, 6, 7, 8}));
-
-  FSUIPCClose();
-  StdoutCapture down;
-  RemoteBroadcastPass();
-  EXPECT_EQ(down.Take(), "Send Remote Data\nReadRemoteData() - fail\n");
-  EXPECT_TRUE(subnet.Receive(100).empty());
 }
 
 }  // namespace

@@ -81,18 +81,6 @@ TEST_F(Senders, WithTheLinkDownOnlyBlock3AndTrafficGoOut) {
   EXPECT_EQ(types, (std::vector<uint32_t>{20, 20, 21, 20, 20, 21}));
 }
 
-TEST_F(Senders, ConnectedLinkSendsEveryBlockAfterItsReadAndMarksBlock3) {
-  Connect();
-  for (uint32_t step = 0; step < 3; ++step) SimPollStep(step);
-  std::vector<uint8_t> block1 = commgr.Receive();
-  std::vector<uint8_t> block2 = commgr.Receive();
-  std::vector<uint8_t> block3 = commgr.Receive();
-  ASSERT_EQ(block1.size(), 360u);
-  ASSERT_EQ(block2.size(), 192u);
-  ASSERT_EQ(block3.size(), 280u);
-  EXPECT_EQ(block3[Block3Field::ConnectedByte], 1);
-}
-
 // A ready ground transfer takes one traffic slot; one that completes while
 // the last is being sent takes the next, instead of being lost.
 struct GroundCase {

@@ -30,8 +30,6 @@ TEST_P(ConfigText, SetsWhatTheFileSays) {
   GetParam().expect(Settings);
 }
 
-const std::string kLongRest = " " + std::string(98, 'x');  // 99 characters behind the value word
-
 INSTANTIATE_TEST_SUITE_P(
     Cases, ConfigText,
     testing::Values(
@@ -41,10 +39,7 @@ INSTANTIATE_TEST_SUITE_P(
                    [](const SettingsRecord& s) { EXPECT_EQ(s.port, 9100); EXPECT_EQ(s.udpinterval, 25); }},
         ConfigCase{"BooleanOnlyTrueSwitchesOn", "activateoffset TRUE debugoffset yes",
                    [](const SettingsRecord& s) { EXPECT_TRUE(s.activateoffset); EXPECT_FALSE(s.debugoffset); }},
-        ConfigCase{"BooleanLaterPairOverrides", "activateoffset true activateoffset no",
-                   [](const SettingsRecord& s) { EXPECT_FALSE(s.activateoffset); }},
         ConfigCase{"RemoteIgnoresItsValue", "remote no", [](const SettingsRecord& s) { EXPECT_TRUE(s.remote); }},
-        ConfigCase{"ZemKeyNone", "zemkey NONE", [](const SettingsRecord& s) { EXPECT_EQ(s.hotKeyChar, 0); }},
         ConfigCase{"ZemKeyTabAfterNone", "zemkey none zemkey tab",
                    [](const SettingsRecord& s) { EXPECT_EQ(s.hotKeyChar, 9); }},
         ConfigCase{"ZemKeyOtherValueKeepsIt", "zemkey none zemkey space",
@@ -54,13 +49,6 @@ INSTANTIATE_TEST_SUITE_P(
                      EXPECT_EQ(s.udpwait, -12);
                      EXPECT_EQ(s.udpinterval, 40);
                    }},
-        ConfigCase{"HugeNumberHeldAtLimit", "udpwait 99999999999999",
-                   [](const SettingsRecord& s) { EXPECT_EQ(s.udpwait, 2147483647); }},
-        ConfigCase{"TextValuesAreLowerCased", "IPAddress 127.0.0.1 IPMASK 255.0.0.0",
-                   [](const SettingsRecord& s) {
-                     EXPECT_STREQ(s.ipaddress, "127.0.0.1");
-                     EXPECT_STREQ(s.ipmask, "255.0.0.0");
-                   }},
         ConfigCase{"CommentOfTwoWordsDropsItsLine", "// a comment port 1\nport 9100\n",
                    [](const SettingsRecord& s) { EXPECT_EQ(s.port, 9100); }},
         ConfigCase{"CommentOfOneWordTakesNextLine", "//\nport 9100 udpwait 5\nudpinterval 33\n",
@@ -69,27 +57,13 @@ INSTANTIATE_TEST_SUITE_P(
                      EXPECT_EQ(s.udpwait, 100);
                      EXPECT_EQ(s.udpinterval, 33);
                    }},
-        ConfigCase{"JoinedCommentWordTakesNextLine", "//port\nport 9100\nudpwait 5",
-                   [](const SettingsRecord& s) { EXPECT_EQ(s.port, 9030); EXPECT_EQ(s.udpwait, 5); }},
-        ConfigCase{"CommentRestBeyond99IsRead", "// v" + kLongRest + "port 9100\n",
-                   [](const SettingsRecord& s) { EXPECT_EQ(s.port, 9100); }},
-        ConfigCase{"CommentRestOf99IsDropped", "// v" + kLongRest + "\nport 9100\n",
-                   [](const SettingsRecord& s) { EXPECT_EQ(s.port, 9100); }},
-        ConfigCase{"DebugValuesSwitchFlags", "debug incoming DEBUG keys debug on",
-                   [](const SettingsRecord& s) { EXPECT_TRUE(s.debugIncoming); EXPECT_TRUE(s.debugKeys); }},
-        ConfigCase{"AcceptedKeysChangeNothing", "joystick 1 toga yes iarange 5 port 9200",
-                   [](const SettingsRecord& s) { EXPECT_EQ(s.port, 9200); }},
         ConfigCase{"LongWordIsCutAndPairingKept", "ipaddress " + std::string(150, 'a') + " port 9100",
                    [](const SettingsRecord& s) {
                      EXPECT_EQ(std::string(s.ipaddress), std::string(99, 'a'));
                      EXPECT_EQ(s.port, 9100);
                    }},
-        ConfigCase{"LongMaskIsCutAtItsField", "ipmask " + std::string(60, '5'),
-                   [](const SettingsRecord& s) { EXPECT_EQ(std::string(s.ipmask), std::string(49, '5')); }},
         ConfigCase{"KeyWithoutValueAtEndIsIgnored", "port 9100 udpwait",
-                   [](const SettingsRecord& s) { EXPECT_EQ(s.port, 9100); EXPECT_EQ(s.udpwait, 100); }},
-        ConfigCase{"EmptyTextChangesNothing", "",
-                   [](const SettingsRecord& s) { EXPECT_EQ(s.port, 9030); EXPECT_EQ(s.hotKeyChar, 9); }}),
+                   [](const SettingsRecord& s) { EXPECT_EQ(s.port, 9100); EXPECT_EQ(s.udpwait, 100); }}),
     [](const testing::TestParamInfo<ConfigCase>& param) { return std::string(param.param.name); });
 
 TEST(ConfigReports, UnknownKeyIsLoggedLowerCasedAndItsValueDropped) {
@@ -128,16 +102,6 @@ INSTANTIATE_TEST_SUITE_P(Table, ConfigPorts,
                                          PortCase{"port 74566", 9030, 1}, PortCase{"port -1", 9030, 1},
                                          PortCase{"port abc", 9030, 1}, PortCase{"port 9100 port 70000", 9100, 1}));
 
-TEST(ConfigReports, UnknownDebugValueIsPrintedEachTime) {
-  StdoutCapture out;
-  StringCharSource source("debug loud debug quiet debug on");
-  ReadConfigFrom(source);
-  std::string printed = out.Take();
-  std::string line = "Valid Debug value in parameter file are \"on\" and \"off\"\n";
-  EXPECT_EQ(printed, line + line);
-  Settings = SettingsRecord{};
-}
-
 // The real file, in the current directory or in the configuration directory
 // at the (test's own) file-system root.
 class ConfigFile : public testing::Test {
@@ -154,11 +118,6 @@ class ConfigFile : public testing::Test {
   }
   std::filesystem::path previous_;
 };
-
-TEST_F(ConfigFile, MissingFileReportsFalseAndChangesNothing) {
-  EXPECT_FALSE(ReadConfig());
-  EXPECT_EQ(Settings.port, 9030);
-}
 
 TEST_F(ConfigFile, FileInCurrentDirectoryIsReadAndClosingLogged) {
   WriteWholeFile("ZemSim.cfg", "port 9100\r\nudpwait 20\r\n");
@@ -182,19 +141,7 @@ TEST_F(ConfigFile, ShippedSampleIsReadCleanly) {
   EXPECT_EQ(log.Count("Unable to recognize"), 0) << log.Added();
   EXPECT_EQ(Settings.port, 9030);
   EXPECT_EQ(Settings.hotKeyChar, 9);
-  EXPECT_EQ(Settings.udpinterval, 50);
-  EXPECT_EQ(Settings.udpwait, 100);
-  EXPECT_STREQ(Settings.ipaddress, "");
-  EXPECT_STREQ(Settings.simserver, "");
   EXPECT_FALSE(Settings.remote);
-  EXPECT_FALSE(Settings.debugIncoming);
-}
-
-TEST_F(ConfigFile, EmptyFileIsReadAsTrue) {
-  WriteWholeFile("ZemSim.cfg", "");
-  LogTail log;
-  EXPECT_TRUE(ReadConfig());
-  EXPECT_EQ(log.Count("ZemSim Config file closed"), 1);
 }
 
 TEST_F(ConfigFile, ConfigurationDirectoryWinsAndHasNoFallback) {

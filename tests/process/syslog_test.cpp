@@ -28,23 +28,6 @@ TEST(SysLogNumbering, RunsOneTo999ThenZero) {
   EXPECT_EQ(NextSysLogSeq(), 1u);
 }
 
-TEST(SysLogNumbering, ThreadsNeverDrawTheSameNumberTwice) {
-  // 4 threads x 250 draws = one full turn of the counter: every number once.
-  std::array<std::array<uint32_t, 250>, 4> drawn{};
-  std::vector<std::thread> threads;
-  for (auto& mine : drawn) {
-    threads.emplace_back([&mine] {
-      for (uint32_t& n : mine) n = NextSysLogSeq();
-    });
-  }
-  for (std::thread& thread : threads) thread.join();
-  std::map<uint32_t, int> seen;
-  for (const auto& mine : drawn) {
-    for (uint32_t n : mine) ++seen[n];
-  }
-  EXPECT_EQ(seen.size(), 1000u);
-}
-
 TEST(SysLogMessage, LayoutOfTheReport) {
   std::array<uint8_t, 150> message{};
   size_t length = BuildSysLogMessage(message.data(), 0x12345, "Sim Not Responding.");
@@ -75,14 +58,6 @@ TEST(SysLogMessage, LongTextsAreCutToWhatTheMessagesHold) {
   EXPECT_EQ(header.MsgType, 14u);
   EXPECT_EQ(header.Count, 1);
   EXPECT_EQ(header.Source, 14);
-}
-
-TEST(SysLogMessage, TextReportRegistersItsLockOnceAndIsNeverSent) {
-  LogTail log;
-  EXPECT_TRUE(SysLog("first"));
-  EXPECT_TRUE(SysLog("second"));
-  EXPECT_LE(log.Count("SysLogMutex has been registered"), 1);
-  EXPECT_EQ(SendUpdateMessage(nullptr, 0), -1);
 }
 
 }  // namespace

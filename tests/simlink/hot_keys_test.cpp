@@ -14,18 +14,13 @@ class HotKeys : public SimulatorTest {
   }
 };
 
-TEST_F(HotKeys, TabGoesIntoTheFirstFreeSlot) {
-  Connect();
-  EXPECT_EQ(TabKeySlot, 0x3210u);
-  EXPECT_EQ(ByteAt(0x3210), 9);
-  EXPECT_EQ(ByteAt(0x3211), 24);
-}
-
 TEST_F(HotKeys, OccupiedSlotsArePassedOverInOneReadOfTheArea) {
   OccupySlots(3);
   RecordExchanges();
   Connect();
   EXPECT_EQ(TabKeySlot, 0x3210u + 12);
+  EXPECT_EQ(ByteAt(0x321C), 9);
+  EXPECT_EQ(ByteAt(0x321D), 24);
   ASSERT_GE(exchanges.size(), 2u);
   EXPECT_EQ(exchanges[exchanges.size() - 2], std::vector<std::string>{"R3210/224"});
   EXPECT_EQ(exchanges.back(), (std::vector<std::string>{"W321C/1", "W321D/1", "W321E/1", "W321F/1"}));
@@ -57,22 +52,12 @@ struct PressCase {
 
 class Presses : public HotKeys, public testing::WithParamInterface<PressCase> {};
 
-TEST_P(Presses, AreClearedAndReportedButOne) {
-  Connect();
-  ResetBlocks();
-  PutBytes(TabKeySlot + 3, {GetParam().pressByte});
-  ASSERT_EQ(FSUIPCReadBlock30(), 0u);
-  EXPECT_EQ(Block3[Block3Field::HotKeyByte], GetParam().reported);
-  EXPECT_EQ(ByteAt(TabKeySlot + 3), 0);
-}
-
-INSTANTIATE_TEST_SUITE_P(Table, Presses, testing::Values(PressCase{0, 0}, PressCase{1, 0}, PressCase{2, 2}, PressCase{7, 7}));
-
 // The key slot is read in the Block 3 batch itself, key character and press
 // byte; only a press costs a second exchange, the clearing write, and the
-// key test that follows needs none of its own.
-TEST_P(Presses, TravelInTheBlock3Batch) {
+// key test that follows needs none of its own. A press of 1 is not reported.
+TEST_P(Presses, TravelInTheBlock3BatchAndAreClearedAndReportedButOne) {
   Connect();
+  ResetBlocks();
   PutBytes(TabKeySlot + 3, {GetParam().pressByte});
   RecordExchanges();
   ASSERT_EQ(FSUIPCReadBlock30(), 0u);
@@ -83,21 +68,11 @@ TEST_P(Presses, TravelInTheBlock3Batch) {
   std::vector<std::vector<std::string>> after(exchanges.begin() + 1, exchanges.end());
   EXPECT_EQ(after, GetParam().pressByte == 0 ? std::vector<std::vector<std::string>>{}
                                               : std::vector<std::vector<std::string>>{{"W3213/1"}});
+  EXPECT_EQ(Block3[Block3Field::HotKeyByte], GetParam().reported);
+  EXPECT_EQ(ByteAt(TabKeySlot + 3), 0);
 }
 
-TEST_F(HotKeys, NoHotKeyConfiguredInstallsAndTestsNothing) {
-  Settings.hotKeyChar = 0;
-  Block3[Block3Field::HotKeyByte] = 0;
-  Connect();
-  uint32_t opens = IpcLink.openCounter;
-  TestKey();
-  TestKey();
-  EXPECT_EQ(TabKeySlot, 0u);
-  EXPECT_TRUE(NodeWrites().empty());
-  EXPECT_EQ(IpcLink.openCounter, opens) << "the link is never re-initialised";
-  ASSERT_EQ(FSUIPCReadBlock30(), 0u);
-  EXPECT_EQ(Block3[Block3Field::HotKeyByte], 0);
-}
+INSTANTIATE_TEST_SUITE_P(Table, Presses, testing::Values(PressCase{0, 0}, PressCase{1, 0}, PressCase{2, 2}, PressCase{7, 7}));
 
 // A lost slot re-initialises link and key without a word; but when the
 // polling loop declares the simulator lost while the re-initialisation
@@ -135,18 +110,5 @@ INSTANTIATE_TEST_SUITE_P(Table, LostSlots,
                                          LostSlotCase{"LossDeclaredMeanwhile", true,
                                                       "Simulator disconnected\nConnected to simulator\n"}),
                          [](const testing::TestParamInfo<LostSlotCase>& param) { return std::string(param.param.name); });
-
-TEST_F(HotKeys, ScanEndsAtTheFirstFailedRead) {
-  Connect();
-  TabKeySlot = 0;
-  server.failingAttempts = 100;
-  server.failure = IpcAttempt::Failed;
-  IpcTiming.sendAttempts = 1;
-  server.attempts = 0;
-  ASSERT_TRUE(GetResource(FsuipcLock, "Test()"));
-  EXPECT_EQ(InstallHotKey(9, 24), 0u);
-  ReleaseResource(FsuipcLock, "Test()");
-  EXPECT_EQ(server.attempts, 1u) << "no further slot is tried";
-}
 
 }  // namespace

@@ -58,51 +58,6 @@ INSTANTIATE_TEST_SUITE_P(
                     HandshakeCase{"NeverAnswersVersions", 0, 0, false, 7}),
     [](const testing::TestParamInfo<HandshakeCase>& param) { return std::string(param.param.name); });
 
-TEST_F(IpcCore, HandshakeTriesFiveTimesWhileAVersionReadsZero) {
-  SetVersions(0, 0xFADE0001);
-  EXPECT_FALSE(IpcOpen(code));
-  EXPECT_EQ(server.attempts, 5u);
-  EXPECT_EQ(writes.size(), 1u) << "the client version is written on the first try only";
-}
-
-TEST_F(IpcCore, OpenOnAnOpenLinkIsCode1AndChangesNothing) {
-  Open();
-  uint8_t* view = IpcLink.view;
-  uint32_t counter = IpcLink.openCounter;
-  EXPECT_FALSE(IpcOpen(code));
-  EXPECT_EQ(code, 1u);
-  EXPECT_EQ(IpcLink.view, view);
-  EXPECT_EQ(IpcLink.openCounter, counter);
-}
-
-TEST_F(IpcCore, EveryOpenCountsOnAndAFailedOpenReportsTheTransportsCode) {
-  Open();
-  uint32_t first = IpcLink.openCounter;
-  IpcClose();
-  Open();
-  EXPECT_EQ(IpcLink.openCounter, first + 1);
-  IpcClose();
-  server.openCode = 2;
-  EXPECT_FALSE(IpcOpen(code));
-  EXPECT_EQ(code, 2u);
-  EXPECT_EQ(IpcLink.view, nullptr);
-}
-
-TEST_F(IpcCore, ClosedLinkIsCode9AndEmptyListCode10) {
-  uint8_t byte = 0;
-  EXPECT_FALSE(IpcQueueRead(0, 1, &byte, code));
-  EXPECT_EQ(code, 9u);
-  EXPECT_FALSE(IpcQueueWrite(0, 1, &byte, code));
-  EXPECT_EQ(code, 9u);
-  EXPECT_FALSE(IpcProcess(code));
-  EXPECT_EQ(code, 9u);
-  Open();
-  uint32_t before = server.attempts;
-  EXPECT_FALSE(IpcProcess(code));
-  EXPECT_EQ(code, 10u);
-  EXPECT_EQ(server.attempts, before) << "nothing is sent";
-}
-
 struct LimitCase {
   const char* name;
   bool read;
@@ -145,29 +100,6 @@ TEST_F(IpcCore, ReadsLandAtTheirDestinationsAndTheLaterOverlapWins) {
   ASSERT_TRUE(IpcProcess(code));
   EXPECT_EQ(std::vector<uint8_t>(wide, wide + 6), (std::vector<uint8_t>{5, 6, 3, 4, 5, 6}));
   EXPECT_EQ(narrow[0], 0xEE) << "size 0 copies nothing";
-}
-
-TEST_F(IpcCore, WriteSourceIsCopiedAtQueueTime) {
-  Open();
-  uint8_t value[2] = {0x11, 0x22};
-  ASSERT_TRUE(IpcQueueWrite(0x2000, 2, value, code));
-  value[0] = 0x99;
-  ASSERT_TRUE(IpcProcess(code));
-  EXPECT_EQ(ByteAt(0x2000), 0x11);
-  EXPECT_EQ(ByteAt(0x2001), 0x22);
-}
-
-TEST_F(IpcCore, AnswerOtherThan1IsCode13CopiesNothingAndEmptiesTheList) {
-  Open();
-  PutBytes(0x1000, {7});
-  server.answer = 0;
-  uint8_t byte = 0;
-  ASSERT_TRUE(IpcQueueRead(0x1000, 1, &byte, code));
-  EXPECT_FALSE(IpcProcess(code));
-  EXPECT_EQ(code, 13u);
-  EXPECT_EQ(byte, 0);
-  EXPECT_FALSE(IpcProcess(code));
-  EXPECT_EQ(code, 10u);
 }
 
 struct AttemptCase {
@@ -258,69 +190,5 @@ INSTANTIATE_TEST_SUITE_P(Table, ServerReplies,
                                          TamperCase{"ForeignRequestNumber", 12, 5},
                                          TamperCase{"HugeRequestNumber", 12, 0xFFFFFFFF}),
                          [](const testing::TestParamInfo<TamperCase>& param) { return std::string(param.param.name); });
-
-// What a client hands the bridge is checked before the simulator sees a byte.
-struct ListCase {
-  const char* name;
-  std::vector<uint8_t> list;
-  bool sound;
-};
-
-void PrintTo(const ListCase& c, std::ostream* out) { *out << c.name; }
-
-std::vector<uint8_t> Words(std::initializer_list<uint32_t> words, size_t extraBytes = 0) {
-  std::vector<uint8_t> bytes(words.size() * 4 + extraBytes, 0);
-  size_t at = 0;
-  for (uint32_t word : words) PutU32(bytes.data() + (at++) * 4, word);
-  return bytes;
-}
-
-// A read of 4 bytes (16 + 4), a write of 2 (12 + 2), then the terminator.
-std::vector<uint8_t> SoundList() {
-  std::vector<uint8_t> list = Words({1, 0x3304, 4, 0}, 4);
-  std::vector<uint8_t> write = Words({2, 0x330A, 2}, 2);
-  list.insert(list.end(), write.begin(), write.end());
-  list.insert(list.end(), 4, 0);
-  return list;
-}
-
-std::vector<uint8_t> WithoutTheLast(std::vector<uint8_t> list, size_t bytes) {
-  list.resize(list.size() - bytes);
-  return list;
-}
-
-std::vector<uint8_t> Changed(std::vector<uint8_t> list, size_t at, uint32_t value) {
-  PutU32(list.data() + at, value);
-  return list;
-}
-
-class RequestLists : public testing::TestWithParam<ListCase> {};
-
-TEST_P(RequestLists, AreCheckedWhole) {
-  const std::vector<uint8_t>& list = GetParam().list;
-  EXPECT_EQ(CheckRequestList(list.data(), static_cast<uint32_t>(list.size())) == nullptr, GetParam().sound);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Table, RequestLists,
-    testing::Values(ListCase{"Sound", SoundList(), true}, ListCase{"TerminatorOnly", Words({0}), true},
-                    ListCase{"LongestThatFits", Words({1, 0, IPC_LIST_LIMIT - 20, 0}, IPC_LIST_LIMIT - 16), true},
-                    ListCase{"ShorterThanATerminator", {0, 0, 0}, false},
-                    ListCase{"LongerThanTheLimit", std::vector<uint8_t>(IPC_LIST_LIMIT + 1, 0), false},
-                    ListCase{"UnknownId", Changed(SoundList(), 20, 3), false},
-                    ListCase{"ReadPastTheEnd", Changed(SoundList(), 8, 40), false},
-                    ListCase{"WritePastTheEnd", Changed(SoundList(), 28, 7), false},
-                    ListCase{"NoTerminator", WithoutTheLast(SoundList(), 4), false},
-                    ListCase{"BytesAfterTheTerminator", Changed(std::vector<uint8_t>(8, 0), 4, 9), false}),
-    [](const testing::TestParamInfo<ListCase>& param) { return std::string(param.param.name); });
-
-TEST_F(IpcCore, DroppedBatchLeavesNothingBehindForTheNextExchange) {
-  Open();
-  uint8_t gone[4] = {};
-  ASSERT_TRUE(IpcQueueRead(0x1000, 4, gone, code));
-  IpcDropQueued();
-  EXPECT_FALSE(IpcProcess(code));
-  EXPECT_EQ(code, 10u);
-}
 
 }  // namespace

@@ -10,37 +10,6 @@ namespace {
 
 class Connection : public SimulatorTest {};
 
-TEST_F(Connection, ReadAndWriteAreOneExchangeEachAndFailWhileDown) {
-  uint8_t byte = 0x42;
-  EXPECT_EQ(FSUIPCWrite(0x0D0C, 1, &byte), 0u);
-  EXPECT_EQ(FSUIPCRead(0x0D0C, 1, &byte), 0u);
-  Connect();
-  uint32_t before = server.attempts;
-  EXPECT_EQ(FSUIPCWrite(0x0D0C, 1, &byte), 1u);
-  byte = 0;
-  EXPECT_EQ(FSUIPCRead(0x0D0C, 1, &byte), 1u);
-  EXPECT_EQ(byte, 0x42);
-  EXPECT_EQ(server.attempts, before + 2);
-  FSUIPCClose();
-  EXPECT_FALSE(SimConnected);
-  EXPECT_EQ(FSUIPCRead(0x0D0C, 1, &byte), 0u);
-  EXPECT_EQ(FSUIPCWrite(0x0D0C, 1, &byte), 0u);
-}
-
-TEST_F(Connection, ReadTooLargeForTheListFails) {
-  Connect();
-  static uint8_t big[IPC_LIST_LIMIT];
-  EXPECT_EQ(FSUIPCRead(0, IPC_LIST_LIMIT, big), 0u);
-}
-
-TEST_F(Connection, CloseWhileDownTakesNoLock) {
-  ASSERT_TRUE(GetResource(FsuipcLock, "Test()"));
-  LogTail log;
-  std::thread([] { FSUIPCClose(); }).join();
-  ReleaseResource(FsuipcLock, "Test()");
-  EXPECT_EQ(log.Count("timed out"), 0);
-}
-
 // A simulator that stops answering keeps one thread inside an exchange while
 // the others give up on the lock: the link must count as down at once and
 // be opened anew as soon as the lock is free again.
@@ -94,20 +63,6 @@ TEST_F(Connection, LostSimulatorIsToldOnceAndTheLinkClosed) {
   EXPECT_EQ(out.Take(), "Simulator disconnected\n");
   EXPECT_FALSE(SimConnected);
   EXPECT_EQ(IpcLink.view, nullptr);
-}
-
-TEST_F(Connection, PollingStepsReadOnlyBlock3WhileDown) {
-  Settings.hotKeyChar = 0;  // no key poll beside the block read
-  uint32_t before = server.attempts;
-  SimPollStep(0);
-  SimPollStep(1);
-  SimPollStep(2);
-  EXPECT_EQ(server.attempts, before);
-  Connect();
-  before = server.attempts;
-  for (uint32_t step = 0; step < 3; ++step) SimPollStep(step);
-  EXPECT_EQ(server.attempts, before + 3) << "one exchange per block";
-  EXPECT_TRUE(SimConnected);
 }
 
 TEST_F(Connection, FailedBlockReadClosesTheLinkAndTheNextStepReadsNothing) {

@@ -20,15 +20,6 @@ class WindowLink : public testing::Test {
   void TearDown() override { IpcClose(); }
 };
 
-TEST_F(WindowLink, WithoutAServerWindowOpenIsCode2) {
-  for (const char* serverClass : {"UIPCMAIN", "FS98MAIN"}) {
-    if (platform::FindServerWindow(serverClass) != 0) GTEST_SKIP() << "a server runs: " << serverClass;
-  }
-  uint32_t code = 0;
-  EXPECT_FALSE(IpcOpen(code)) << "a server window appeared";
-  EXPECT_EQ(code, 2u);
-}
-
 TEST_F(WindowLink, HandshakeReadsAndWritesThroughTheSharedBuffer) {
   if (!platform::HasWindowMessaging()) GTEST_SKIP() << "no window messages on this platform";
   std::string directory = MakeFreshDirectory("window");

@@ -143,28 +143,4 @@ TEST(Dissector, MarksEachHostileDatagramForWhatIsWrongWithIt) {
   }
 }
 
-// Datagrams of every length up to 600 bytes that begin like a message of
-// each type, with a random count and random bytes after the header.
-TEST(Dissector, SurvivesRandomDatagramsThatLookLikeMessages) {
-  const uint32_t types[][2] = {{2, MSG_ADR}, {2, MSG_KEEP_ALIVE}, {2, MSG_SHUTDOWN}, {2, MSG_SYS_LOG},
-                               {1, MSG_FSX_IN}, {1, MSG_SYSLOG_TEXT}, {1, MSG_BLOCK_1}, {1, MSG_AIR_TRAFFIC},
-                               {1, MSG_REMOTE_DATA}, {3, 1}};
-  uint32_t seed = 20261207;
-  auto next = [&seed] { return seed = seed * 1664525u + 1013904223u; };
-  std::vector<std::pair<uint16_t, Bytes>> datagrams;
-  for (size_t length = 1; length <= 600; length += 3) {
-    const uint32_t* type = types[next() % std::size(types)];
-    Bytes bytes = TestMessage(type[0], type[1], static_cast<int32_t>(next()) >> (next() % 32), MSG_VERSION, {},
-                              next() % 2 ? NODE_SIM : NODE_COMMGR);
-    bytes.resize(length);
-    for (size_t at = MSG_HEADER_SIZE; at < length; ++at) bytes[at] = static_cast<uint8_t>(next() >> 24);
-    const uint16_t ports[] = {9030, 9019, 9102, 9050};
-    datagrams.push_back({ports[next() % 4], bytes});
-  }
-  const std::string capture = (fs::path(MakeFreshDirectory("dissector")) / "random.pcap").string();
-  WriteCapture(capture, datagrams);
-  ExpectDissectedWithoutFailure(capture);
-  EXPECT_EQ(SplitLines(Dissect(capture, "udp", {"-T", "fields", "-e", "frame.number"})).size(), datagrams.size());
-}
-
 }  // namespace

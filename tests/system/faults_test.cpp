@@ -77,22 +77,6 @@ INSTANTIATE_TEST_SUITE_P(Simulator, SimulatorOutage,
                          testing::Values(Outage{"StallsAndResumes", false}, Outage{"IsKilledAndStartedAgain", true}),
                          [](const testing::TestParamInfo<Outage>& tested) { return std::string(tested.param.name); });
 
-TEST_F(RunningNode, SilentComMgrIsDroppedOnTheSixthSecondAndRegisteredWithUntilItAnswers) {
-  ASSERT_TRUE(commgr_->Command("silence"));
-  const Clock::time_point silent = Clock::now();
-  ASSERT_TRUE(WaitForConsoleCount("Connection with CommMgr lost\n", 1, 12000)) << Console();
-  const double dropSeconds = SecondsSince(silent);
-  std::printf("connection dropped %.2f s after the last keep-alive\n", dropSeconds);
-  EXPECT_GE(dropSeconds, 4.5) << "five silent seconds are still tolerated";
-  EXPECT_TRUE(commgr_->WaitForNew("registration from 127.0.0.1", 3000)) << "one a second while not connected";
-  EXPECT_TRUE(commgr_->WaitForNew("registration from 127.0.0.1", 3000));
-  EXPECT_EQ(ConsoleCount("Connected to CommMgr\n"), 1);
-  ASSERT_TRUE(commgr_->Command("talk"));
-  // The address answer to the next registration connects at once.
-  EXPECT_TRUE(WaitForConsoleCount("Connected to CommMgr\n", 2, 5000)) << Console();
-  EXPECT_TRUE(ChangeReachesSimulator(9));
-}
-
 TEST_F(RunningNode, BurstOfTenThousandChangesLeavesTheNodeWorking) {
   constexpr int kBurst = 10000;
   ASSERT_TRUE(WaitForConsoleCount("Connected to simulator\n", 1, 10000)) << Console();

@@ -17,29 +17,8 @@ class NodeOnTheNetwork : public NodeWithPeers {
   }
 };
 
-TEST_F(NodeOnTheNetwork, RegistersConnectsAndMirrorsTheSimulator) {
-  std::string registration = "registration from 127.0.0.1: \"0.0.0.0 " + std::to_string(port_) + " 1 1502\" from node 14";
-  EXPECT_TRUE(commgr_->WaitFor(registration, 5000)) << commgr_->Output();
-  EXPECT_TRUE(commgr_->WaitFor("recv block1 seq=", 10000));
-  EXPECT_TRUE(commgr_->WaitFor("recv block2 seq=", 5000));
-  EXPECT_TRUE(commgr_->WaitFor("model=ZemSim St ", 5000)) << "nine characters of the simulator's model name";
-  EXPECT_TRUE(commgr_->WaitFor("recv block3 seq=", 5000));
-  EXPECT_TRUE(commgr_->WaitFor("connected=1 hotkey=0", 5000));
-  // The traffic loop's first pass comes five seconds after its start.
-  EXPECT_TRUE(commgr_->WaitFor("recv air traffic seq=", 10000));
-  EXPECT_TRUE(commgr_->WaitFor("aircraft=5\n", 15000)) << commgr_->Output();
-  EXPECT_TRUE(commgr_->WaitFor("ident=N123AB ", 5000));
-}
-
 TEST_F(NodeOnTheNetwork, BlocksCarryTheSimulatorsBytesWhereTheirLayoutsPutThem) {
   ExpectBlocksMatchTheFrozenSimulator();
-}
-
-TEST_F(NodeOnTheNetwork, VariableChangesReachTheSimulatorAsTheirWrites) {
-  ASSERT_TRUE(commgr_->Command("items i:165=5 d:114=1000 i:116=90"));
-  EXPECT_TRUE(stub_->WaitForOutput("write 0x07BC 4: 05 00 00 00\n", 5000)) << stub_->Output();
-  EXPECT_TRUE(stub_->WaitForOutput("write 0x0330 2: 01 00\n", 5000));
-  EXPECT_TRUE(stub_->WaitForOutput("write 0x07CC 2: 00 40\n", 5000));
 }
 
 // Knob steps start from the last values the polling loop read, which it
@@ -64,12 +43,6 @@ TEST_F(NodeOnTheNetwork, KnobStepsWhileTheBlocksRefreshWriteWholeValues) {
     const auto high = std::stoul(output.substr(at + com.size() + 3, 2), nullptr, 16);
     for (auto digit : {low & 0xF, low >> 4, high & 0xF, high >> 4}) EXPECT_LE(digit, 9u) << output.substr(at, 24);
   }
-}
-
-TEST_F(NodeOnTheNetwork, TheOpenedGateBringsGroundTraffic) {
-  ASSERT_TRUE(commgr_->Command("gate 0"));
-  EXPECT_TRUE(commgr_->WaitFor("recv ground traffic seq=", 20000)) << commgr_->Output();
-  EXPECT_TRUE(commgr_->WaitFor("ident=DAL88 ", 5000));
 }
 
 TEST_F(NodeOnTheNetwork, ShutdownEndsTheNodeWith100) {

@@ -42,16 +42,4 @@ TEST_F(NodeWithSimulator, ConnectsInstallsTheKeyAndReadsTheBlocks) {
   EXPECT_EQ(ReadTextFile(In("console.txt")).find("Simulator disconnected"), std::string::npos);
 }
 
-TEST_F(NodeWithSimulator, HotKeyPressReachesTheSimulatorSlotAndIsCleared) {
-  StubSimulator stub(directory_);
-  ASSERT_TRUE(stub.ready());
-  Configure(stub);
-  ScopedChild node({ProgramBeside("zemsim")}, directory_, In("console.txt"));
-  ASSERT_TRUE(WaitForFileText(In("console.txt"), "Connected to simulator\n", 10000));
-  ASSERT_TRUE(stub.WaitForOutput("write 0x3213 1: 00\n", 5000));
-  ASSERT_TRUE(stub.Command("press 2", "press 0x3210 2"));
-  // The next Block 3 read collects the press and clears it.
-  EXPECT_TRUE(stub.WaitForOutput("press 0x3210 2\nwrite 0x3213 1: 00\n", 5000)) << stub.Output();
-}
-
 }  // namespace

@@ -60,37 +60,6 @@ TEST_F(UnattendedNode, WrongVersionsRestartInPlaceThroughCountsOneTwoThreeAndThe
   }
 }
 
-TEST_F(UnattendedNode, NodeThatCannotWriteItsLogRunsOnSilently) {
-  if (fs::exists("/ZemSim")) GTEST_SKIP() << "/ZemSim exists on this machine and would take the log";
-  const fs::path home = fs::path(directory_) / "readonly";
-  fs::create_directories(home);
-  fs::copy_file(In("ZemSim.cfg"), home / "ZemSim.cfg");
-  fs::permissions(home, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
-                            fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
-  // Root writes anywhere: without the override privilege it obeys the mode.
-  std::vector<std::string> command;
-  if (std::FILE* probe = std::fopen((home / "probe").string().c_str(), "w")) {
-    std::fclose(probe);
-    fs::remove(home / "probe");
-    command = {"/usr/bin/setpriv", "--bounding-set=-dac_override,-dac_read_search", "--"};
-    ScopedChild check({command[0], command[1], command[2], "/bin/sh", "-c", ": > probe"}, home.string(), "");
-    int code = 0;
-    ASSERT_TRUE(check.WaitForExit(5000, code));
-    if (fs::exists(home / "probe")) GTEST_SKIP() << "cannot make a directory unwritable here";
-  }
-  command.push_back(ProgramBeside("zemsim"));
-  node_ = std::make_unique<ScopedChild>(command, home.string(), In("console.txt"));
-  ASSERT_TRUE(WaitForFileText(In("console.txt"), "Connected to CommMgr\n", 15000)) << Console();
-  ASSERT_TRUE(WaitForFileText(In("console.txt"), "Connected to simulator\n", 10000)) << Console();
-  ASSERT_TRUE(commgr_->Command("int 165 3"));
-  EXPECT_TRUE(stub_->WaitForOutput("write 0x07BC 4: 03 00 00 00\n", 5000));
-  EXPECT_TRUE(commgr_->WaitForNew("recv block1 seq=", 5000));
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(home)) names.push_back(entry.path().filename().string());
-  EXPECT_EQ(names, std::vector<std::string>{"ZemSim.cfg"}) << "no log file anywhere";
-  fs::permissions(home, fs::perms::owner_all, fs::perm_options::add);
-}
-
 // A worker thread that cannot be created (here: the node runs as a user
 // allowed no thread beyond its first) is logged, and the node goes on with
 // what it has: its main loop still connects to the simulator.

@@ -114,18 +114,4 @@ TEST_F(TrafficPasses, GroundTableIsReadOnlyThroughTheOpenGateEveryFifthPass) {
   EXPECT_TRUE(groundTrafficReady) << "the fifth pass after a transfer";
 }
 
-TEST_F(TrafficPasses, FailedAirborneReadLosesTheSimulatorAndTheGroundStep) {
-  groundTrafficGate = 0;
-  GroundTrafficCounter = 10;
-  server.answer = 0;
-  testing::internal::CaptureStdout();
-  TrafficPass();
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "Simulator disconnected\n");
-  EXPECT_FALSE(SimConnected);
-  EXPECT_FALSE(groundTrafficReady);
-  uint32_t before = server.attempts;
-  TrafficPass();
-  EXPECT_EQ(server.attempts, before) << "with the link down the loop only waits";
-}
-
 }  // namespace

@@ -65,34 +65,4 @@ TEST(MsgVersion, WrongVersionIsLoggedOnlyTheFirstTimeInAProcess) {
   EXPECT_EQ(lines[2].substr(14), "  Source: 2   Destination 14");
 }
 
-struct DumpCase {
-  uint32_t msgClass;
-  uint32_t type;
-  const char* typeLine;  // nullptr: none
-};
-
-void PrintTo(const DumpCase& c, std::ostream* out) { *out << "class" << c.msgClass << "type" << c.type; }
-
-class DumpLines : public testing::TestWithParam<DumpCase> {};
-
-TEST_P(DumpLines, NameTheTypeOnlyForUpdateAndKeepAlive) {
-  auto message = TestMessage(GetParam().msgClass, GetParam().type, 0, 30116, {}, -1);
-  PutU32(message.data() + 24, 56);  // Length
-  LogTail log;
-  DumpMessage(message.data(), "Tester");
-  std::vector<std::string> lines = SplitLines(log.Added());
-  ASSERT_EQ(lines.size(), GetParam().typeLine ? 4u : 3u);
-  EXPECT_EQ(lines[0].substr(14), "Message logged by: Tester");
-  EXPECT_EQ(lines[1].substr(14), "   To: 14  From: -1");
-  EXPECT_EQ(lines[2].substr(14), "   Version: 30116  Length: 56");
-  if (GetParam().typeLine) {
-    EXPECT_EQ(lines[3].substr(14), GetParam().typeLine);
-  }
-}
-
-INSTANTIATE_TEST_SUITE_P(Types, DumpLines,
-                         testing::Values(DumpCase{1, 3, "   Type: Update"}, DumpCase{2, 9, "   Type: Keep Alive"},
-                                         DumpCase{1, 9, "   Type: Keep Alive"}, DumpCase{2, 5, nullptr},
-                                         DumpCase{7, 2, nullptr}));
-
 }  // namespace
