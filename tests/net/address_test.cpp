@@ -74,8 +74,7 @@ INSTANTIATE_TEST_SUITE_P(
                     SearchCase{"TextPrefixOnly192", {Ip("192.0.2.1"), Ip("10.0.0.1")}, "192.0.2.1", 1},
                     SearchCase{"TextPrefixOnly172", {Ip("172.217.1.1")}, "172.217.1.1", 1},
                     SearchCase{"Ten", {Ip("10.1.2.3"), Ip("192.168.0.1")}, "10.1.2.3", 1},
-                    SearchCase{"Empty", {}, nullptr, 0}),
-    [](const testing::TestParamInfo<SearchCase>& param) { return std::string(param.param.name); });
+                    SearchCase{"Empty", {}, nullptr, 0}), RowName());
 
 struct BroadcastCase {
   const char* address;

@@ -142,8 +142,7 @@ INSTANTIATE_TEST_SUITE_P(
                      Join({IntItem(165, 5), IntItem(16, 1), IntItem(21, 7)}),
                      3,
                      {{"W07BC/4", "R0D0C/2"}, {"W0D0C/2", "W07C8/4"}}},
-        ExchangeCase{"NothingToWrite", Join({IntItem(94, 1), IntItem(216, 0)}), 2, {}}),
-    [](const testing::TestParamInfo<ExchangeCase>& param) { return std::string(param.param.name); });
+        ExchangeCase{"NothingToWrite", Join({IntItem(94, 1), IntItem(216, 0)}), 2, {}}), RowName());
 
 TEST_F(Receiving, NothingIsReadPastTheDatagramOrTheMap) {
   LogTail log;
@@ -235,7 +234,6 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(DatagramCase{"FourHundredNinetyNineBytes", 499, nullptr},
                     DatagramCase{"FiveHundredBytes", 500, "PollUDP() - Fatal: Buffer over run on DGRAM. Length = 500\n"},
                     DatagramCase{"ZeroBytes", 0, "Zero Length msg received\n"},
-                    DatagramCase{"LongerThanTheBuffer", 2500, "Zero Length msg received\n"}),
-    [](const testing::TestParamInfo<DatagramCase>& param) { return std::string(param.param.name); });
+                    DatagramCase{"LongerThanTheBuffer", 2500, "Zero Length msg received\n"}), RowName());
 
 }  // namespace

@@ -113,7 +113,6 @@ TEST_P(GroundSlots, CarryEveryTransfer) {
 
 INSTANTIATE_TEST_SUITE_P(Table, GroundSlots,
                          testing::Values(GroundCase{"ReadyBefore", false, {22, 21, 21}},
-                                         GroundCase{"ReadyAgainDuringTheSend", true, {22, 22, 21}}),
-                         [](const testing::TestParamInfo<GroundCase>& param) { return std::string(param.param.name); });
+                                         GroundCase{"ReadyAgainDuringTheSend", true, {22, 22, 21}}), RowName());
 
 }  // namespace

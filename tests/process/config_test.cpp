@@ -63,8 +63,7 @@ INSTANTIATE_TEST_SUITE_P(
                      EXPECT_EQ(s.port, 9100);
                    }},
         ConfigCase{"KeyWithoutValueAtEndIsIgnored", "port 9100 udpwait",
-                   [](const SettingsRecord& s) { EXPECT_EQ(s.port, 9100); EXPECT_EQ(s.udpwait, 100); }}),
-    [](const testing::TestParamInfo<ConfigCase>& param) { return std::string(param.param.name); });
+                   [](const SettingsRecord& s) { EXPECT_EQ(s.port, 9100); EXPECT_EQ(s.udpwait, 100); }}), RowName());
 
 TEST(ConfigReports, UnknownKeyIsLoggedLowerCasedAndItsValueDropped) {
   Settings = SettingsRecord{};

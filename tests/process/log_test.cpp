@@ -115,8 +115,7 @@ INSTANTIATE_TEST_SUITE_P(
                                                                      std::string(200, 'e') / std::string(missing - 202, 'f');
                                         std::filesystem::create_directories(deep);
                                         return deep.string();
-                                      }}),
-    [](const testing::TestParamInfo<UnusableDirectory>& param) { return std::string(param.param.name); });
+                                      }}), RowName());
 
 TEST_F(LogChoice, NoWritablePlaceSilencesTheLogAndTheProcessRunsOn) {
   std::filesystem::create_directories(In("ZEMDefault.log"));

@@ -59,8 +59,7 @@ INSTANTIATE_TEST_SUITE_P(
                     LayoutCase{"Block2", Block2Layout, FSUIPCReadBlock20, [] { return Block2.data(); }},
                     LayoutCase{"Block3", Block3Layout, FSUIPCReadBlock30, [] { return Block3.data(); }},
                     LayoutCase{"RemoteData", RemoteDataLayout, [] { return ReadRemoteData(&remote); },
-                               [] { return remote.data(); }}),
-    [](const testing::TestParamInfo<LayoutCase>& param) { return std::string(param.param.name); });
+                               [] { return remote.data(); }}), RowName());
 
 TEST_F(Blocks, ComputedDoublesAreExactToDoubleArithmetic) {
   Connect();
@@ -102,8 +101,7 @@ TEST_P(ModelNames, TakeTheFirstNineCharacters) {
 
 INSTANTIATE_TEST_SUITE_P(Table, ModelNames,
                          testing::Values(ModelCase{"FullTwentyFour", "", "ABCDEFGHIJKLMNOPQRSTUVWX", "ABCDEFGHI"},
-                                         ModelCase{"ShorterAfterLonger", "Airbus A320", "C172", "C172"}),
-                         [](const testing::TestParamInfo<ModelCase>& param) { return std::string(param.param.name); });
+                                         ModelCase{"ShorterAfterLonger", "Airbus A320", "C172", "C172"}), RowName());
 
 TEST_F(Blocks, ChangeCountCountsEachChangedWordPerRead) {
   Connect();

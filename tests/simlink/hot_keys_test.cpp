@@ -108,7 +108,6 @@ TEST_P(LostSlots, ReinitialiseLinkAndKey) {
 INSTANTIATE_TEST_SUITE_P(Table, LostSlots,
                          testing::Values(LostSlotCase{"Quietly", false, ""},
                                          LostSlotCase{"LossDeclaredMeanwhile", true,
-                                                      "Simulator disconnected\nConnected to simulator\n"}),
-                         [](const testing::TestParamInfo<LostSlotCase>& param) { return std::string(param.param.name); });
+                                                      "Simulator disconnected\nConnected to simulator\n"}), RowName());
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include "simlink/ipc_records.h"
 #include "support/sim_fixture.h"
+#include "support/test_support.h"
 
 namespace {
 
@@ -55,8 +56,7 @@ INSTANTIATE_TEST_SUITE_P(
                     HandshakeCase{"TooOld", 0x19980004, 0xFADE0001, false, 7},
                     HandshakeCase{"TooOldLegacyWindow", 0x19980004, 0xFADE0001, true, 14},
                     HandshakeCase{"NoPattern", 0x40000000, 0xFADF0001, false, 7},
-                    HandshakeCase{"NeverAnswersVersions", 0, 0, false, 7}),
-    [](const testing::TestParamInfo<HandshakeCase>& param) { return std::string(param.param.name); });
+                    HandshakeCase{"NeverAnswersVersions", 0, 0, false, 7}), RowName());
 
 struct LimitCase {
   const char* name;
@@ -85,8 +85,7 @@ INSTANTIATE_TEST_SUITE_P(Table, QueueLimits,
                                          LimitCase{"ReadOneTooMany", true, 32493, false},
                                          LimitCase{"LargestWrite", false, 32496, true},
                                          LimitCase{"WriteOneTooMany", false, 32497, false},
-                                         LimitCase{"HugeReadDoesNotWrap", true, 0xFFFFFFF0u, false}),
-                         [](const testing::TestParamInfo<LimitCase>& param) { return std::string(param.param.name); });
+                                         LimitCase{"HugeReadDoesNotWrap", true, 0xFFFFFFF0u, false}), RowName());
 
 TEST_F(IpcCore, ReadsLandAtTheirDestinationsAndTheLaterOverlapWins) {
   Open();
@@ -144,8 +143,7 @@ INSTANTIATE_TEST_SUITE_P(
     Table, SendAttempts,
     testing::Values(AttemptCase{"EighthFailureStillDelivers", 8, IpcAttempt::TimedOut, 0},
                     AttemptCase{"AllTimedOut", 9, IpcAttempt::TimedOut, 11},
-                    AttemptCase{"AllFailed", 20, IpcAttempt::Failed, 12}),
-    [](const testing::TestParamInfo<AttemptCase>& param) { return std::string(param.param.name); });
+                    AttemptCase{"AllFailed", 20, IpcAttempt::Failed, 12}), RowName());
 
 // What comes back from the server is not trusted further than the client's
 // own table of what it asked for, and a batch is delivered whole or not at
@@ -188,7 +186,6 @@ INSTANTIATE_TEST_SUITE_P(Table, ServerReplies,
                                          TamperCase{"NoTerminator", 20, 2}, TamperCase{"BiggerSize", 8, 8},
                                          TamperCase{"SizePastTheList", 8, 0x7FFFFFFF},
                                          TamperCase{"ForeignRequestNumber", 12, 5},
-                                         TamperCase{"HugeRequestNumber", 12, 0xFFFFFFFF}),
-                         [](const testing::TestParamInfo<TamperCase>& param) { return std::string(param.param.name); });
+                                         TamperCase{"HugeRequestNumber", 12, 0xFFFFFFFF}), RowName());
 
 }  // namespace

@@ -2,6 +2,8 @@
 // Helpers shared by the tests: each test binary runs in a fresh temporary
 // directory of its own, with the file-system root moved into it.
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -114,4 +116,12 @@ class LoopbackReceiver {
  private:
   platform::SocketHandle socket_;
   uint16_t port_ = 0;
+};
+
+// Names the rows of a parameterised table after their name field.
+struct RowName {
+  template <class Row>
+  std::string operator()(const testing::TestParamInfo<Row>& info) const {
+    return info.param.name;
+  }
 };

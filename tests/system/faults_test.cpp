@@ -74,8 +74,7 @@ TEST_P(SimulatorOutage, DisconnectsOnceAndReconnectsSoonAfterItsReturn) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Simulator, SimulatorOutage,
-                         testing::Values(Outage{"StallsAndResumes", false}, Outage{"IsKilledAndStartedAgain", true}),
-                         [](const testing::TestParamInfo<Outage>& tested) { return std::string(tested.param.name); });
+                         testing::Values(Outage{"StallsAndResumes", false}, Outage{"IsKilledAndStartedAgain", true}), RowName());
 
 TEST_F(RunningNode, BurstOfTenThousandChangesLeavesTheNodeWorking) {
   constexpr int kBurst = 10000;

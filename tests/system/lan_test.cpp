@@ -255,8 +255,7 @@ TEST_P(CockpitLanMasks, FindsComMgrByBroadcastAndCarriesBothWays) {
 
 void PrintTo(const MaskCase& row, std::ostream* out) { *out << row.name; }
 
-INSTANTIATE_TEST_SUITE_P(Masks, CockpitLanMasks, testing::ValuesIn(MASKS),
-                         [](const testing::TestParamInfo<MaskCase>& row) { return std::string(row.param.name); });
+INSTANTIATE_TEST_SUITE_P(Masks, CockpitLanMasks, testing::ValuesIn(MASKS), RowName());
 
 TEST_F(CockpitLan, AComMgrHostThatDropsOffIsLostOnTheSixthSilentSecondAndFoundAgain) {
   ASSERT_NO_FATAL_FAILURE(StartPeersAndNode(""));
