@@ -65,16 +65,6 @@ INSTANTIATE_TEST_SUITE_P(
         ConfigCase{"KeyWithoutValueAtEndIsIgnored", "port 9100 udpwait",
                    [](const SettingsRecord& s) { EXPECT_EQ(s.port, 9100); EXPECT_EQ(s.udpwait, 100); }}), RowName());
 
-TEST(ConfigReports, UnknownKeyIsLoggedLowerCasedAndItsValueDropped) {
-  Settings = SettingsRecord{};
-  LogTail log;
-  StringCharSource source("Colour 9100 port 9101");
-  ReadConfigFrom(source);
-  EXPECT_EQ(log.Count("Unable to recognize: colour"), 1);
-  EXPECT_EQ(Settings.port, 9101);
-  Settings = SettingsRecord{};
-}
-
 // A port the node cannot bind as written is refused, so that the
 // registration never advertises a port where nobody listens.
 struct PortCase {
@@ -117,15 +107,6 @@ class ConfigFile : public testing::Test {
   }
   std::filesystem::path previous_;
 };
-
-TEST_F(ConfigFile, FileInCurrentDirectoryIsReadAndClosingLogged) {
-  WriteWholeFile("ZemSim.cfg", "port 9100\r\nudpwait 20\r\n");
-  LogTail log;
-  EXPECT_TRUE(ReadConfig());
-  EXPECT_EQ(Settings.port, 9100);
-  EXPECT_EQ(Settings.udpwait, 20);
-  EXPECT_EQ(log.Count("ZemSim Config file closed"), 1);
-}
 
 // The sample the packages ship is read as it stands: every line a comment
 // or a key the node knows, with the values it explains.

@@ -28,20 +28,6 @@ class RestartDeath : public testing::Test {
   std::string directory_;
 };
 
-TEST_F(RestartDeath, AtTheLimitStartsNothingAndEndsWith100) {
-  EXPECT_EXIT(
-      {
-        EnterDirectory(directory_);
-        ProcessState.restartCount = 3;
-        CopyText(ProcessState.programPath, TestProgramPath());
-        Restart();
-        platform::ExitProcess(1);
-      },
-      testing::ExitedWithCode(100), "");
-  EXPECT_NE(ReadWholeFile(In("ZEMDefault.log")).find("Restart() - ZemFsx has restarted max times. Exiting\n"),
-            std::string::npos);
-}
-
 // The successor takes over when the main loop ends this process: on POSIX
 // in its place (the same process, whose exit code the successor's becomes),
 // on Windows as a process of its own.

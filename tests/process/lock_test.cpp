@@ -79,16 +79,4 @@ TEST(NamedLockDeath, WaitOnALockNeverRegisteredEndsWith9191) {
   EXPECT_NE(log.find("GetResource() - Null Mutex. Caller: Early()\n"), std::string::npos) << log;
 }
 
-TEST(FatalExitDeath, LogsTheCodeAndEndsWithIt) {
-  std::string directory = MakeFreshDirectory("fatal");
-  EXPECT_EXIT(
-      {
-        EnterDirectory(directory);
-        FatalExit(7765);
-      },
-      testing::ExitedWithCode(platform::ReportedExitCode(7765)), "");
-  std::string log = ReadWholeFile((std::filesystem::path(directory) / "ZEMDefault.log").string());
-  EXPECT_NE(log.find("ExitCode: 7765\n"), std::string::npos) << log;
-}
-
 }  // namespace

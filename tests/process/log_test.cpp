@@ -47,22 +47,6 @@ class LogChoice : public testing::Test {
   std::string directory_;
 };
 
-TEST_F(LogChoice, FirstStartCreatesZemSimLogWithUnstampedFirstLine) {
-  WriteWholeFile(In("ZemSim.log"), "an older run\n");
-  EXPECT_EXIT(
-      {
-        EnterDirectory(directory_);
-        OpenLog("ZemSim.log");
-        Log("ZemSim (0)\n");
-        platform::ExitProcess(0);
-      },
-      testing::ExitedWithCode(0), "");
-  std::vector<std::string> lines = SplitLines(ReadWholeFile(In("ZemSim.log")));
-  ASSERT_EQ(lines.size(), 2u);
-  EXPECT_EQ(lines[0], "Log started.");
-  EXPECT_TRUE(std::regex_match(lines[1], std::regex(R"(\d\d:\d\d:\d\d:\d\d\d  ZemSim \(0\))"))) << lines[1];
-}
-
 // Two ways the current directory cannot take the log: the file cannot be
 // opened, or its path does not fit the 400-character field (a cut path
 // would name another file).

@@ -45,10 +45,4 @@ INSTANTIATE_TEST_SUITE_P(
                     CommandLineCase{{"zemsim", "-rx", "1 "}, 1, true},
                     CommandLineCase{{"zemsim", "-rx", "-4"}, 0, true}));
 
-TEST(CommandLine, ProgramPathIsCutAt499Characters) {
-  ParseCommandLine({std::string(600, 'p')});
-  EXPECT_EQ(std::string(ProcessState.programPath), std::string(499, 'p'));
-  ProcessState.programPath[0] = '\0';
-}
-
 }  // namespace

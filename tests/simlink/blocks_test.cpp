@@ -129,16 +129,6 @@ TEST_F(Blocks, FlightPlanPathIsAlwaysTerminated) {
   EXPECT_EQ(std::strlen(FlightPlanPath.data()), 255u);
 }
 
-TEST_F(Blocks, LinkDownGivesTheBlocksOwnResultWithoutTheLock) {
-  ASSERT_TRUE(GetResource(FsuipcLock, "Test()"));  // a reader that waited would time out
-  LogTail log;
-  EXPECT_EQ(FSUIPCReadBlock10(), 4u);
-  EXPECT_EQ(FSUIPCReadBlock20(), 4u);
-  EXPECT_EQ(FSUIPCReadBlock30(), 1u);
-  ReleaseResource(FsuipcLock, "Test()");
-  EXPECT_EQ(log.Count("timed out"), 0);
-}
-
 TEST_F(Blocks, FailedExchangeLeavesTheBlockAsItWas) {
   Connect();
   PutBytes(0x6010, {1, 2, 3, 4, 5, 6, 7, 8});

@@ -87,20 +87,6 @@ INSTANTIATE_TEST_SUITE_P(Table, QueueLimits,
                                          LimitCase{"WriteOneTooMany", false, 32497, false},
                                          LimitCase{"HugeReadDoesNotWrap", true, 0xFFFFFFF0u, false}), RowName());
 
-TEST_F(IpcCore, ReadsLandAtTheirDestinationsAndTheLaterOverlapWins) {
-  Open();
-  PutBytes(0x1000, {1, 2, 3, 4, 5, 6});
-  uint8_t wide[6] = {};
-  uint8_t narrow[2] = {0xEE, 0xEE};
-  ASSERT_TRUE(IpcQueueRead(0x1000, 6, wide, code));
-  ASSERT_TRUE(IpcQueueRead(0x1004, 2, wide, code));  // overlaps the start of wide
-  ASSERT_TRUE(IpcQueueRead(0x1000, 0, narrow, code));
-  ASSERT_TRUE(IpcQueueRead(0x1000, 2, nullptr, code));
-  ASSERT_TRUE(IpcProcess(code));
-  EXPECT_EQ(std::vector<uint8_t>(wide, wide + 6), (std::vector<uint8_t>{5, 6, 3, 4, 5, 6}));
-  EXPECT_EQ(narrow[0], 0xEE) << "size 0 copies nothing";
-}
-
 struct AttemptCase {
   const char* name;
   uint32_t failing;

@@ -65,16 +65,4 @@ TEST_F(Connection, LostSimulatorIsToldOnceAndTheLinkClosed) {
   EXPECT_EQ(IpcLink.view, nullptr);
 }
 
-TEST_F(Connection, FailedBlockReadClosesTheLinkAndTheNextStepReadsNothing) {
-  Connect();
-  server.answer = 0;
-  StdoutCapture out;
-  SimPollStep(0);
-  EXPECT_FALSE(SimConnected);
-  uint32_t before = server.attempts;
-  SimPollStep(1);
-  EXPECT_EQ(server.attempts, before);
-  EXPECT_EQ(out.Take(), "Simulator disconnected\n");
-}
-
 }  // namespace

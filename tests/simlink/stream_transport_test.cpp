@@ -86,27 +86,4 @@ TEST_F(StreamLink, HandshakeReadAndWriteReachTheServer) {
   EXPECT_TRUE(stub.Command("get 0x07BC 4", "get 0x07BC 4: 05 00 00 00"));
 }
 
-TEST_F(StreamLink, StalledServerTimesOutEveryAttemptAsCode11AndIsReachedAgainAfterAReopen) {
-  StubSimulator stub(directory_);
-  ASSERT_TRUE(stub.ready());
-  UseServer(stub);
-  uint32_t code = 0;
-  ASSERT_TRUE(IpcOpen(code));
-  IpcTiming.sendTimeoutMs = 300;
-  IpcTiming.sendAttempts = 3;
-  IpcTiming.retrySleepMs = 10;
-
-  ASSERT_TRUE(stub.Command("stall", "stalled"));
-  char model[24] = {};
-  EXPECT_FALSE(ReadText(0x3500, model, sizeof model, code));
-  EXPECT_EQ(code, 11u);
-  EXPECT_STREQ(model, "");
-
-  ASSERT_TRUE(stub.Command("resume", "resumed"));
-  IpcClose();  // as the node does when the simulator stopped answering
-  ASSERT_TRUE(IpcOpen(code)) << code;
-  EXPECT_TRUE(ReadText(0x3500, model, sizeof model, code)) << code;
-  EXPECT_STREQ(model, "ZemSim Stub Jet");
-}
-
 }  // namespace

@@ -1,13 +1,18 @@
-// The Wireshark dissector on a capture of hostile datagrams: each one is
-// marked for what is wrong with it, and none makes the dissector fail.
+// The Wireshark dissector on captures the test writes: every field of the
+// blocks shown as the layouts place it, the items as ComMgr sent them, and
+// each hostile datagram marked for what is wrong with it, none making the
+// dissector fail.
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <filesystem>
+#include <map>
+#include <regex>
 #include <string>
 #include <vector>
 
+#include "simlink/blocks.h"
 #include "support/system_tools.h"
 #include "support/test_support.h"
 #include "wire/bytes.h"
@@ -137,6 +142,75 @@ TEST(Dissector, MarksEachHostileDatagramForWhatIsWrongWithIt) {
       EXPECT_NE(marks.find(table[i].marked), std::string::npos) << table[i].what << ": " << marks;
     }
   }
+}
+
+// "Offset 0x3B70, 8 bytes: 1234.5" lines of the dissection, by offset.
+std::map<uint16_t, std::string> OffsetValues(const std::string& dissection) {
+  std::map<uint16_t, std::string> values;
+  static const std::regex line("Offset 0x([0-9A-F]{4}), [0-9]+ bytes: (\\S+)");
+  for (auto match = std::sregex_iterator(dissection.begin(), dissection.end(), line); match != std::sregex_iterator(); ++match) {
+    values[static_cast<uint16_t>(std::stoul((*match)[1].str(), nullptr, 16))] = (*match)[2].str();
+  }
+  return values;
+}
+
+// The field's bytes as the dissector must show them: 8-byte fields as
+// doubles, 1, 2 and 4 bytes as unsigned integers, any other width as hex.
+std::string Shown(const uint8_t* bytes, uint16_t width) {
+  if (width == 8) return std::to_string(GetF64(bytes));
+  if (width == 1 || width == 2 || width == 4) {
+    return std::to_string(width == 1 ? bytes[0] : width == 2 ? GetU16(bytes) : GetU32(bytes));
+  }
+  std::string hex;
+  char digits[3];
+  for (uint16_t i = 0; i < width; ++i) {
+    std::snprintf(digits, sizeof digits, "%02X", bytes[i]);
+    hex += digits;
+  }
+  return hex;
+}
+
+TEST(Dissector, ShowsEveryBlockFieldWhereItsLayoutPutsItAndTheItems) {
+  const std::pair<uint32_t, BlockLayout> blocks[] = {
+      {MSG_BLOCK_1, Block1Layout()}, {MSG_BLOCK_2, Block2Layout()}, {MSG_BLOCK_3, Block3Layout()}};
+  const size_t sizes[] = {360, 192, 280};
+  std::vector<std::pair<uint16_t, Bytes>> datagrams;
+  for (size_t b = 0; b < 3; ++b) {
+    Bytes block = Sized(TestMessage(1, blocks[b].first, 0, MSG_VERSION, {}, NODE_SIM), sizes[b]);
+    const BlockLayout& layout = blocks[b].second;
+    for (size_t i = 0; i < layout.count; ++i) {
+      uint8_t* field = block.data() + layout.fields[i].blockOffset;
+      for (uint16_t at = 0; at < layout.fields[i].width; ++at) field[at] = static_cast<uint8_t>(0x21 + i * 7 + at);
+      if (layout.fields[i].width == 8) PutF64(field, 0.25 * static_cast<double>(i) - 3);
+    }
+    datagrams.push_back({9050, block});
+  }
+  datagrams.push_back({9030, Item(Item(TestMessage(1, MSG_FSX_IN, 2), 165, Int(5)), 114, {0, 0, 0, 0, 0, 0x40, 0x8F, 0x40})});
+  const std::string capture = (fs::path(MakeFreshDirectory("dissector")) / "blocks.pcap").string();
+  WriteCapture(capture, datagrams);
+
+  ExpectDissectedWithoutFailure(capture);
+  EXPECT_EQ(Dissect(capture, "zemsim && _ws.expert", {}), "");
+  for (size_t b = 0; b < 3; ++b) {
+    const BlockLayout& layout = blocks[b].second;
+    const std::map<uint16_t, std::string> shown = OffsetValues(
+        Dissect(capture, "zemsim.type == " + std::to_string(blocks[b].first), {"-V", "-O", "zemsim"}));
+    EXPECT_EQ(shown.size(), layout.count) << "block " << b + 1;
+    for (size_t i = 0; i < layout.count; ++i) {
+      const BlockField& field = layout.fields[i];
+      auto found = shown.find(field.simOffset);
+      ASSERT_NE(found, shown.end()) << "block " << b + 1 << " offset " << field.simOffset;
+      const std::string expected = Shown(datagrams[b].second.data() + field.blockOffset, field.width);
+      if (field.width == 8) {
+        EXPECT_EQ(std::stod(found->second), std::stod(expected)) << "offset " << field.simOffset;
+      } else {
+        EXPECT_EQ(found->second, expected) << "block " << b + 1 << " offset " << field.simOffset;
+      }
+    }
+  }
+  const std::string items = Dissect(capture, "zemsim.type == 2", {"-V", "-O", "zemsim"});
+  EXPECT_NE(items.find("Item 1: index 165 = 5 (integer)"), std::string::npos) << items;
+  EXPECT_NE(items.find("Item 2: index 114 = 1000 (double)"), std::string::npos) << items;
 }
 
 }  // namespace

@@ -76,27 +76,4 @@ TEST_P(SimulatorOutage, DisconnectsOnceAndReconnectsSoonAfterItsReturn) {
 INSTANTIATE_TEST_SUITE_P(Simulator, SimulatorOutage,
                          testing::Values(Outage{"StallsAndResumes", false}, Outage{"IsKilledAndStartedAgain", true}), RowName());
 
-TEST_F(RunningNode, BurstOfTenThousandChangesLeavesTheNodeWorking) {
-  constexpr int kBurst = 10000;
-  ASSERT_TRUE(WaitForConsoleCount("Connected to simulator\n", 1, 10000)) << Console();
-  ASSERT_TRUE(commgr_->Command("burst " + std::to_string(kBurst) + " 165"));
-  ASSERT_TRUE(commgr_->WaitFor("sent burst of ", 30000));
-  // Let the node work through what its socket kept: until the count of
-  // writes stops growing.
-  int received = -1;
-  for (int previous = -2; received != previous;) {
-    platform::SleepMs(1000);
-    previous = received;
-    ASSERT_TRUE(stub_->Command("writes 0x07BC", "writes 0x07BC "));
-    std::string output = stub_->Output();
-    received = std::stoi(output.substr(output.rfind("writes 0x07BC ") + 14));
-  }
-  RecordProperty("burst_writes_received", received);
-  std::printf("burst: %d of %d changes reached the simulator\n", received, kBurst);
-  EXPECT_GT(received, 0);
-  EXPECT_LE(received, kBurst);
-  EXPECT_TRUE(ChangeReachesSimulator(11)) << "no crash, no hang";
-  EXPECT_EQ(ConsoleCount("Simulator disconnected"), 0) << Console();
-}
-
 }  // namespace

@@ -3,34 +3,25 @@
 // address, simstub beside it, commgr on the ComMgr host, and two display
 // hosts listening on 9102, one in the node's /24 and one only in the /16.
 // Nothing leaves the namespaces the test makes; it removes them, and every
-// process it started, when it ends, failed or not. A capture of the node's
-// port on the switch is then read with the Wireshark dissector and compared
-// with what commgr decoded.
+// process it started, when it ends, failed or not.
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <memory>
-#include <regex>
 #include <string>
 #include <vector>
 
-#include "simlink/blocks.h"
 #include "support/node_peers.h"
 #include "support/system_tools.h"
-#include "wire/bytes.h"
-#include "wire/msg_header.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
 constexpr const char* NAMESPACE_PREFIX = "zemlan";
-
-std::string FirstLine(const std::string& text) { return text.substr(0, text.find('\n')); }
 
 // Namespaces of test runs that ended without removing theirs (killed on a
 // time-out): their owner's process id is gone.
@@ -135,7 +126,6 @@ class CockpitLan : public testing::Test {
 
   void TearDown() override {
     node_.reset();
-    capture_.reset();
     displays_.clear();
     commgr_.reset();
     stub_.reset();
@@ -145,26 +135,6 @@ class CockpitLan : public testing::Test {
 
   std::string In(const std::string& name) const { return (fs::path(directory_) / name).string(); }
   std::string Console() const { return ReadTextFile(In("console.txt")); }
-
-  // Everything on the node's switch port, from now on.
-  void StartCapture() {
-    std::vector<std::string> command = Lan::On("sw");
-    command.insert(command.end(), {Tool("dumpcap"), "-q", "-i", "v-node", "-f", "udp", "-w", In("lan.pcapng")});
-    capture_ = std::make_unique<ScopedChild>(command, directory_, In("dumpcap.txt"));
-    ASSERT_TRUE(WaitForFileText(In("dumpcap.txt"), "Capturing on", 15000)) << ReadTextFile(In("dumpcap.txt"));
-  }
-  // Stops the capture once it holds a frame that passes the filter (frames
-  // reach the file a little after they crossed the switch).
-  void StopCapture(const std::string& last) {
-    const std::vector<std::string> look = DissectCommand(In("lan.pcapng"), last);
-    std::string seen;
-    for (int tries = 0; tries < 50 && (RunToEnd(look, &seen), seen.find("ZemSim") == std::string::npos); ++tries) {
-      platform::SleepMs(200);
-    }
-    ASSERT_EQ(RunToEnd({"kill", "-INT", std::to_string(capture_->id())}), 0);
-    int code = 0;
-    ASSERT_TRUE(capture_->WaitForExit(15000, code));
-  }
 
   void StartPeersAndNode(const std::string& config) {
     stub_ = std::make_unique<StubSimulator>(directory_, 0, std::vector<std::string>{},
@@ -199,7 +169,6 @@ class CockpitLan : public testing::Test {
   std::unique_ptr<StandInCommgr> commgr_;
   std::map<std::string, std::unique_ptr<StandInCommgr>> displays_;
   std::unique_ptr<ScopedChild> node_;
-  std::unique_ptr<ScopedChild> capture_;
 };
 
 class CockpitLanMasks : public CockpitLan, public testing::WithParamInterface<MaskCase> {
@@ -256,110 +225,5 @@ TEST_P(CockpitLanMasks, FindsComMgrByBroadcastAndCarriesBothWays) {
 void PrintTo(const MaskCase& row, std::ostream* out) { *out << row.name; }
 
 INSTANTIATE_TEST_SUITE_P(Masks, CockpitLanMasks, testing::ValuesIn(MASKS), RowName());
-
-TEST_F(CockpitLan, AComMgrHostThatDropsOffIsLostOnTheSixthSilentSecondAndFoundAgain) {
-  ASSERT_NO_FATAL_FAILURE(StartPeersAndNode(""));
-  ASSERT_TRUE(commgr_->WaitFor("recv block1 seq=", 10000));
-  StandInCommgr& near = *displays_["near"];
-  const int heardBefore = CountOf(near.Output(), "registration from 192.168.50.10");
-
-  const auto down = std::chrono::steady_clock::now();
-  ASSERT_EQ(RunToEnd({"ip", "-n", Lan::Name("mgr"), "link", "set", "eth0", "down"}), 0);
-  ASSERT_TRUE(WaitForFileText(In("console.txt"), "Connection with CommMgr lost\n", 20000)) << Console();
-  // Five silent ticks in a row are not yet a loss.
-  EXPECT_GE(std::chrono::steady_clock::now() - down, std::chrono::milliseconds(5000));
-  // The node registers again, once a second, on its subnet.
-  EXPECT_TRUE(near.WaitForNew("registration from 192.168.50.10", 5000)) << near.Output();
-  EXPECT_GT(CountOf(near.Output(), "registration from 192.168.50.10"), heardBefore);
-
-  ASSERT_EQ(RunToEnd({"ip", "-n", Lan::Name("mgr"), "link", "set", "eth0", "up"}), 0);
-  for (int waited = 0; waited < 150 && CountOf(Console(), "Connected to CommMgr\n") < 2; ++waited) platform::SleepMs(100);
-  EXPECT_EQ(CountOf(Console(), "Connected to CommMgr\n"), 2) << Console();
-  EXPECT_TRUE(commgr_->WaitForNew("recv block1 seq=", 10000));
-}
-
-// --- The dissector on what the node and commgr said to each other ------------------
-
-// "Offset 0x3B70, 8 bytes: 1234.5" lines of the dissection, by offset.
-std::map<uint16_t, std::string> OffsetValues(const std::string& dissection) {
-  std::map<uint16_t, std::string> values;
-  static const std::regex line("Offset 0x([0-9A-F]{4}), [0-9]+ bytes: (\\S+)");
-  for (auto match = std::sregex_iterator(dissection.begin(), dissection.end(), line); match != std::sregex_iterator(); ++match) {
-    values[static_cast<uint16_t>(std::stoul((*match)[1].str(), nullptr, 16))] = (*match)[2].str();
-  }
-  return values;
-}
-
-// The field's bytes as the dissector must show them: 8-byte fields as
-// doubles, 1, 2 and 4 bytes as unsigned integers, any other width as hex.
-void ExpectShownAsCarried(const std::string& shown, const uint8_t* bytes, uint16_t width, const std::string& where) {
-  if (width == 8) {
-    EXPECT_EQ(std::strtod(shown.c_str(), nullptr), GetF64(bytes)) << where << ": " << shown;
-  } else if (width == 1 || width == 2 || width == 4) {
-    uint32_t value = width == 1 ? bytes[0] : width == 2 ? GetU16(bytes) : GetU32(bytes);
-    EXPECT_EQ(shown, std::to_string(value)) << where;
-  } else {
-    char hex[3];
-    std::string expected;
-    for (uint16_t i = 0; i < width; ++i) {
-      std::snprintf(hex, sizeof hex, "%02x", bytes[i]);
-      expected += hex;
-    }
-    EXPECT_EQ(shown, expected) << where;
-  }
-}
-
-TEST_F(CockpitLan, TheDissectorReadsEveryMessageAsCommgrDecodedIt) {
-  ASSERT_NO_FATAL_FAILURE(StartCapture());
-  ASSERT_NO_FATAL_FAILURE(StartPeersAndNode("remote on\n"));
-  ASSERT_TRUE(commgr_->Command("items i:165=5 d:114=1000 i:116=90"));
-  ASSERT_TRUE(commgr_->WaitFor("recv block3 seq=", 10000)) << commgr_->Output();
-  std::map<std::string, std::vector<uint8_t>> blocks;
-  for (const char* block : {"block1", "block2", "block3"}) {
-    ASSERT_TRUE(commgr_->Ask(std::string("last ") + block, std::string("last ") + block + ": "));
-    blocks[block] = HexBytes(LastAfter(commgr_->Output(), std::string("last ") + block + ": "));
-  }
-  ASSERT_TRUE(commgr_->Command("shutdown"));
-  int code = 0;
-  ASSERT_TRUE(node_->WaitForExit(10000, code));
-  ASSERT_NO_FATAL_FAILURE(StopCapture("zemsim.type == 12"));
-  const std::string capture = In("lan.pcapng");
-
-  // Nothing the two sent each other is marked as malformed.
-  ExpectDissectedWithoutFailure(capture);
-  EXPECT_EQ(Dissect(capture, "zemsim && _ws.expert", {}), "");
-
-  // The items as commgr sent them.
-  const std::string items = Dissect(capture, "zemsim.class == 1 && zemsim.type == 2", {"-V", "-O", "zemsim"});
-  for (const char* item : {"Item 1: index 165 = 5 (integer)", "Item 2: index 114 = 1000 (double)",
-                           "Item 3: index 116 = 90 (integer)"}) {
-    EXPECT_NE(items.find(item), std::string::npos) << item << "\n" << items;
-  }
-
-  // Each block, header and fields, as commgr last received it.
-  const std::pair<const char*, BlockLayout> layouts[] = {
-      {"block1", Block1Layout()}, {"block2", Block2Layout()}, {"block3", Block3Layout()}};
-  for (const auto& [name, layout] : layouts) {
-    const std::vector<uint8_t>& bytes = blocks[name];
-    ASSERT_GE(bytes.size(), MSG_BLOCK_DATA_OFFSET) << name;
-    const MsgHeader header = ReadMsgHeader(bytes.data());
-    const std::string frame = "zemsim.class == 1 && zemsim.type == " + std::to_string(header.MsgType) +
-                              " && zemsim.seq == " + std::to_string(header.SeqNo);
-    EXPECT_EQ(FirstLine(Dissect(capture, frame, {"-T", "fields", "-e", "zemsim.count", "-e", "zemsim.spare", "-e",
-                                                  "zemsim.header_size", "-e", "zemsim.length", "-e", "zemsim.version",
-                                                  "-e", "zemsim.source", "-e", "zemsim.destination"})),
-              "0\t0\t0\t0\t30116\t14\t2")
-        << name;
-    const std::map<uint16_t, std::string> shown = OffsetValues(Dissect(capture, frame, {"-V", "-O", "zemsim"}));
-    EXPECT_EQ(shown.size(), layout.count) << name;
-    for (size_t i = 0; i < layout.count; ++i) {
-      const BlockField& field = layout.fields[i];
-      auto found = shown.find(field.simOffset);
-      ASSERT_NE(found, shown.end()) << name << " offset " << field.simOffset;
-      ExpectShownAsCarried(found->second, bytes.data() + field.blockOffset, field.width,
-                           std::string(name) + " offset " + std::to_string(field.simOffset));
-    }
-  }
-}
 
 }  // namespace

@@ -146,13 +146,6 @@ TEST_F(ChangeVarTest, ReadChangeWriteItemsWriteNothingWhenTheReadFails) {
   EXPECT_TRUE(NodeWrites().empty());
 }
 
-TEST_F(ChangeVarTest, WhileTheLinkIsDownKnownIntegerItemsAreAcceptedAndNothingIsWritten) {
-  FSUIPCClose();
-  EXPECT_TRUE(ChangeVar(165, 5));
-  EXPECT_TRUE(ChangeVar(99, 1));
-  EXPECT_TRUE(NodeWrites().empty());
-}
-
 TEST_F(ChangeVarTest, DoubleForm) {
   EXPECT_TRUE(ChangeVar(20, 1500.9));
   EXPECT_TRUE(ChangeVar(114, 1000.0));

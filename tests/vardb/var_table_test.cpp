@@ -39,14 +39,4 @@ TEST_F(VariableTable, TheLaterDeclarationOwnsASharedFsxIndex) {
   EXPECT_EQ(VarTable[61].FsxIndex, 56);
 }
 
-TEST(VariableTableLimits, DuplicateIndexIsLoggedAndReplaced) {
-  InitDB();
-  LogTail log;
-  InitEntry(5, DATA_TYPE_INT, 250, VAR_TYPE_INT);
-  EXPECT_EQ(log.Count("InitEntry() - Duplicate Index: 5"), 1);
-  EXPECT_EQ(VarTable[5].DataType, DATA_TYPE_INT);
-  EXPECT_EQ(FsxVarType(250), VAR_TYPE_INT);
-  InitDB();
-}
-
 }  // namespace
