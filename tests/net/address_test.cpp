@@ -45,8 +45,6 @@ struct SearchCase {
   int nonRoutableLines;
 };
 
-void PrintTo(const SearchCase& c, std::ostream* out) { *out << c.name; }
-
 class AddressSearch : public testing::TestWithParam<SearchCase> {
  protected:
   void SetUp() override {

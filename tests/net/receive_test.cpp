@@ -121,8 +121,6 @@ struct ExchangeCase {
   std::vector<std::vector<std::string>> exchanges;
 };
 
-void PrintTo(const ExchangeCase& c, std::ostream* out) { *out << c.name; }
-
 class ItemExchanges : public Receiving, public testing::WithParamInterface<ExchangeCase> {};
 
 TEST_P(ItemExchanges, AreAsFewAsTheirOrderAllows) {
@@ -174,42 +172,17 @@ TEST_F(Receiving, ShutdownEndsTheProcessWith100WhateverItsVersion) {
   EXPECT_NE(ChildLog().find("Shutdown message received. Bye\n"), std::string::npos);
 }
 
-// Real datagrams through the receive socket: sizes as the receive call
-// reports them.
-class ReceivingFromTheSocket : public Receiving {
- protected:
-  void SetUp() override {
-    Receiving::SetUp();
-    NetState.RecvSocket = platform::UdpOpen();
-    ASSERT_TRUE(platform::UdpBind(NetState.RecvSocket, 0x7F000001, 0));
-    port_ = platform::LocalPort(NetState.RecvSocket);
-    sender_ = platform::UdpOpen();
-  }
-  void TearDown() override {
-    platform::UdpClose(sender_);
-    platform::UdpClose(NetState.RecvSocket);
-    NetState.RecvSocket = platform::NO_SOCKET;
-    Receiving::TearDown();
-  }
-  void Send(const std::vector<uint8_t>& datagram) {
-    platform::UdpSendTo(sender_, datagram.data(), datagram.size(), 0x7F000001, port_);
-  }
-  uint16_t port_ = 0;
-  platform::SocketHandle sender_ = platform::NO_SOCKET;
-};
-
 struct DatagramCase {
   const char* name;
   size_t size;
   const char* restartLine;  // nullptr: handled without a restart
 };
 
-void PrintTo(const DatagramCase& c, std::ostream* out) { *out << c.name; }
+class DatagramSizes : public Receiving, public testing::WithParamInterface<DatagramCase> {};
 
-class DatagramSizes : public ReceivingFromTheSocket, public testing::WithParamInterface<DatagramCase> {};
-
-// At the restart limit a restart ends the process (100), which shows that
-// one was asked for.
+// Real datagrams through the receive socket, sizes as the receive call
+// reports them. At the restart limit a restart ends the process (100),
+// which shows that one was asked for.
 TEST_P(DatagramSizes, AskForARestartFrom500Bytes) {
   std::string directory = MakeFreshDirectory("overrun");
   std::vector<uint8_t> datagram =
@@ -218,7 +191,10 @@ TEST_P(DatagramSizes, AskForARestartFrom500Bytes) {
       {
         EnterDirectory(directory);
         ProcessState.restartCount = 3;
-        Send(datagram);
+        NetState.RecvSocket = platform::UdpOpen();
+        platform::UdpBind(NetState.RecvSocket, 0x7F000001, 0);
+        platform::UdpSendTo(platform::UdpOpen(), datagram.data(), datagram.size(), 0x7F000001,
+                            platform::LocalPort(NetState.RecvSocket));
         PollUDP();
         platform::ExitProcess(NetState.MsgArrived ? 0 : 1);
       },

@@ -89,8 +89,6 @@ struct GroundCase {
   std::vector<uint32_t> types;
 };
 
-void PrintTo(const GroundCase& c, std::ostream* out) { *out << c.name; }
-
 class GroundSlots : public Senders, public testing::WithParamInterface<GroundCase> {};
 
 TEST_P(GroundSlots, CarryEveryTransfer) {

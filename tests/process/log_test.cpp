@@ -56,8 +56,6 @@ struct UnusableDirectory {
   std::string (*make)(const std::string& directory);
 };
 
-void PrintTo(const UnusableDirectory& c, std::ostream* out) { *out << c.name; }
-
 class LogFallback : public LogChoice, public testing::WithParamInterface<UnusableDirectory> {};
 
 TEST_P(LogFallback, TakesTheDirectoryAtTheRoot) {

@@ -83,8 +83,6 @@ struct LostSlotCase {
   const char* console;
 };
 
-void PrintTo(const LostSlotCase& c, std::ostream* out) { *out << c.name; }
-
 class LostSlots : public HotKeys, public testing::WithParamInterface<LostSlotCase> {};
 
 TEST_P(LostSlots, ReinitialiseLinkAndKey) {

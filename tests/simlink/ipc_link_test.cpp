@@ -9,19 +9,12 @@
 
 namespace {
 
-class IpcCore : public SimulatorTest {
- protected:
-  void Open() {
-    code = 99;
-    bool opened = IpcOpen(code);
-    ASSERT_EQ(code, 0u);
-    ASSERT_TRUE(opened);
-  }
-  uint32_t code = 0;
-};
+class IpcCore : public SimulatorTest {};
 
 TEST_F(IpcCore, HandshakeReadsVersionsWritesClientVersionOnceAndKeepsLowHalf) {
-  Open();
+  uint32_t code = 99;
+  ASSERT_TRUE(IpcOpen(code));
+  EXPECT_EQ(code, 0u);
   EXPECT_EQ(IpcLink.serverVersion, 0x40000000u);
   EXPECT_EQ(IpcLink.simulatorVersion, 0x000Du);
   ASSERT_EQ(writes.size(), 1u);
@@ -36,8 +29,6 @@ struct HandshakeCase {
   bool legacy;
   uint32_t code;
 };
-
-void PrintTo(const HandshakeCase& c, std::ostream* out) { *out << c.name; }
 
 class Handshakes : public SimulatorTest, public testing::WithParamInterface<HandshakeCase> {};
 
@@ -65,8 +56,6 @@ struct LimitCase {
   bool fits;
 };
 
-void PrintTo(const LimitCase& c, std::ostream* out) { *out << c.name; }
-
 class QueueLimits : public SimulatorTest, public testing::WithParamInterface<LimitCase> {};
 
 TEST_P(QueueLimits, TheWholeListWithItsTerminatorFitsIn32512Bytes) {
@@ -93,8 +82,6 @@ struct AttemptCase {
   IpcAttempt failure;
   uint32_t code;
 };
-
-void PrintTo(const AttemptCase& c, std::ostream* out) { *out << c.name; }
 
 class SendAttempts : public SimulatorTest, public testing::WithParamInterface<AttemptCase> {};
 
@@ -139,8 +126,6 @@ struct TamperCase {
   size_t position;  // byte of the second record's header to change
   uint32_t value;
 };
-
-void PrintTo(const TamperCase& c, std::ostream* out) { *out << c.name; }
 
 class ServerReplies : public SimulatorTest, public testing::WithParamInterface<TamperCase> {};
 

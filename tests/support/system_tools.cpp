@@ -28,14 +28,8 @@ int RunToEnd(const std::vector<std::string>& command, std::string* output, uint3
   return code;
 }
 
-std::string DissectorPath() { return ZEMSIM_DISSECTOR; }
-
-std::vector<std::string> DissectCommand(const std::string& capture, const std::string& filter) {
-  return {"tshark", "-n", "-r", capture, "-X", "lua_script:" + DissectorPath(), "-Y", filter};
-}
-
 std::string Dissect(const std::string& capture, const std::string& filter, const std::vector<std::string>& options) {
-  std::vector<std::string> command = DissectCommand(capture, filter);
+  std::vector<std::string> command = {"tshark", "-n", "-r", capture, "-X", "lua_script:" ZEMSIM_DISSECTOR, "-Y", filter};
   command.insert(command.end(), options.begin(), options.end());
   std::string output;
   EXPECT_EQ(RunToEnd(command, &output), 0) << output;

@@ -13,15 +13,8 @@ std::string Tool(const std::string& name);
 // code, or -1 when it did not end in time. Output and errors in *output.
 int RunToEnd(const std::vector<std::string>& command, std::string* output = nullptr, uint32_t timeoutMs = 60000);
 
-// The node's Wireshark dissector, as the build wrote it.
-std::string DissectorPath();
-
-// The tshark command that reads the capture with the dissector, keeping the
-// frames that pass the display filter.
-std::vector<std::string> DissectCommand(const std::string& capture, const std::string& filter);
-
-// tshark on the capture with the node's dissector, keeping the frames that
-// pass the display filter, with the options given (-V, -T fields, ...).
+// tshark on the capture with the node's dissector (as the build wrote it),
+// keeping the frames that pass the display filter, with the options given (-V, -T fields, ...).
 // Fails the test when tshark fails.
 std::string Dissect(const std::string& capture, const std::string& filter, const std::vector<std::string>& options);
 

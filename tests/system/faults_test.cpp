@@ -39,8 +39,6 @@ struct Outage {
   bool killed;  // killed and started again on the same port, else stalled and resumed
 };
 
-void PrintTo(const Outage& outage, std::ostream* out) { *out << outage.name; }
-
 class SimulatorOutage : public RunningNode, public testing::WithParamInterface<Outage> {};
 
 TEST_P(SimulatorOutage, DisconnectsOnceAndReconnectsSoonAfterItsReturn) {

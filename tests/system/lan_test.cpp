@@ -222,8 +222,6 @@ TEST_P(CockpitLanMasks, FindsComMgrByBroadcastAndCarriesBothWays) {
   EXPECT_EQ(CountOf(deaf.Output(), "registration from"), 0) << deaf.Output();
 }
 
-void PrintTo(const MaskCase& row, std::ostream* out) { *out << row.name; }
-
 INSTANTIATE_TEST_SUITE_P(Masks, CockpitLanMasks, testing::ValuesIn(MASKS), RowName());
 
 }  // namespace
