@@ -1,10 +1,6 @@
-#include <gtest/gtest.h>
 
 #include <chrono>
 #include <cmath>
-#include <cstring>
-#include <filesystem>
-#include <string>
 
 #include "flightplan/flight_plan.h"
 #include "flightplan/waypoint_parser.h"

@@ -1,9 +1,6 @@
-#include <gtest/gtest.h>
 
 #include <atomic>
-#include <string>
 #include <thread>
-#include <vector>
 
 #include "net/ipv4_text.h"
 #include "net/net_state.h"

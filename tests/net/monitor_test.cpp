@@ -1,6 +1,4 @@
-#include <gtest/gtest.h>
 
-#include <string>
 
 #include "net/monitor.h"
 #include "net/net_state.h"
@@ -8,9 +6,6 @@
 #include "process/settings.h"
 #include "process/text.h"
 #include "support/sim_fixture.h"
-#include "support/test_support.h"
-#include "wire/bytes.h"
-#include "wire/msg_header.h"
 
 namespace {
 

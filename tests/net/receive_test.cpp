@@ -1,21 +1,12 @@
 // Crafted datagrams into the receive path, with the in-process server
 // behind ChangeVar.
 
-#include <gtest/gtest.h>
-
-#include <filesystem>
-#include <string>
-#include <vector>
-
 #include "net/net_state.h"
 #include "net/receive.h"
 #include "process/process_state.h"
 #include "process/text.h"
 #include "support/sim_fixture.h"
-#include "support/test_support.h"
 #include "vardb/var_table.h"
-#include "wire/bytes.h"
-#include "wire/msg_header.h"
 
 namespace {
 

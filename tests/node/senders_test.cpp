@@ -1,18 +1,10 @@
 // The polling loop's senders as ComMgr receives them.
 
-#include <gtest/gtest.h>
-
-#include <cstring>
-#include <vector>
-
 #include "net/net_state.h"
 #include "node/sim_poll.h"
 #include "simlink/blocks.h"
 #include "support/sim_fixture.h"
-#include "support/test_support.h"
 #include "traffic/traffic.h"
-#include "wire/bytes.h"
-#include "wire/msg_header.h"
 
 namespace {
 

@@ -1,11 +1,6 @@
-#include <gtest/gtest.h>
 
-#include <filesystem>
-#include <cstring>
 #include <sstream>
-#include <string>
 
-#include "platform/platform.h"
 #include "process/settings.h"
 #include "support/test_support.h"
 

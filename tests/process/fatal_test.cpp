@@ -1,8 +1,5 @@
-#include <gtest/gtest.h>
 
-#include <filesystem>
 
-#include "platform/platform.h"
 #include "process/fatal.h"
 #include "process/process_state.h"
 #include "process/text.h"

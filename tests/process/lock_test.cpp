@@ -1,11 +1,7 @@
-#include <gtest/gtest.h>
 
 #include <chrono>
-#include <filesystem>
 #include <thread>
-#include <vector>
 
-#include "platform/platform.h"
 #include "process/fatal.h"
 #include "process/log.h"
 #include "process/resource.h"

@@ -1,10 +1,7 @@
-#include <gtest/gtest.h>
 
-#include <filesystem>
 #include <regex>
 #include <thread>
 
-#include "platform/platform.h"
 #include "process/log.h"
 #include "support/test_support.h"
 

@@ -1,9 +1,7 @@
-#include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
 
 #include "process/process_state.h"
+#include "support/test_support.h"
 
 namespace {
 

@@ -1,14 +1,10 @@
-#include <gtest/gtest.h>
 
 #include <array>
-#include <cstring>
 #include <map>
 #include <thread>
 
 #include "process/syslog.h"
 #include "support/test_support.h"
-#include "wire/bytes.h"
-#include "wire/msg_header.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
 
 #include "process/text.h"
+#include "support/test_support.h"
 
 namespace {
 

@@ -1,11 +1,7 @@
-#include <gtest/gtest.h>
 
-#include <cstring>
 
 #include "simlink/blocks.h"
 #include "support/sim_fixture.h"
-#include "support/test_support.h"
-#include "wire/msg_header.h"
 
 namespace {
 

@@ -1,9 +1,7 @@
-#include <gtest/gtest.h>
 
 #include "simlink/blocks.h"
 #include "simlink/hot_keys.h"
 #include "support/sim_fixture.h"
-#include "support/test_support.h"
 
 namespace {
 

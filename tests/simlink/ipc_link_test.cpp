@@ -1,11 +1,8 @@
-#include <gtest/gtest.h>
 
 #include <array>
-#include <cstring>
 
 #include "simlink/ipc_records.h"
 #include "support/sim_fixture.h"
-#include "support/test_support.h"
 
 namespace {
 

@@ -1,10 +1,7 @@
-#include <gtest/gtest.h>
 
-#include <cstring>
 
 #include "node/sim_poll.h"
 #include "support/sim_fixture.h"
-#include "support/test_support.h"
 
 namespace {
 

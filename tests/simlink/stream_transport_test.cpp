@@ -1,10 +1,5 @@
 // The stream transport against the stand-in simulator on loopback.
 
-#include <gtest/gtest.h>
-
-#include <cstring>
-#include <string>
-
 #include "process/settings.h"
 #include "process/text.h"
 #include "simlink/ipc_link.h"

@@ -1,9 +1,6 @@
 // The window-message transport against the stand-in simulator's server
 // window (Windows; elsewhere there is no server window to find).
 
-#include <gtest/gtest.h>
-
-#include "platform/platform.h"
 #include "process/settings.h"
 #include "simlink/ipc_link.h"
 #include "support/test_support.h"

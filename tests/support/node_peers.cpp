@@ -1,7 +1,6 @@
 #include "support/node_peers.h"
 
 #include <cstdio>
-#include <filesystem>
 
 #include "net/monitor.h"
 

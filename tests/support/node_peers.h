@@ -2,11 +2,7 @@
 // The node as a real process between its two stand-in peers, all on
 // loopback: simstub serving the simulator, commgr standing in for ComMgr.
 
-#include <gtest/gtest.h>
-
 #include <memory>
-#include <string>
-#include <vector>
 
 #include "simlink/blocks.h"
 #include "support/test_support.h"

@@ -2,19 +2,14 @@
 // A simulator link to the in-process server, with the protocol's waits
 // shortened; every test starts from a closed link and default settings.
 
-#include <gtest/gtest.h>
-
 #include <cstdio>
-#include <cstring>
-#include <string>
-#include <vector>
 
 #include "process/settings.h"
 #include "simlink/hot_keys.h"
 #include "simlink/ipc_inprocess_transport.h"
 #include "simlink/ipc_link.h"
 #include "simlink/sim_connection.h"
-#include "wire/bytes.h"
+#include "support/test_support.h"
 
 class SimulatorTest : public testing::Test {
  protected:

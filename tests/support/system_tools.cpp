@@ -1,9 +1,5 @@
 #include "support/system_tools.h"
 
-#include <gtest/gtest.h>
-
-#include <filesystem>
-
 #include "support/test_support.h"
 
 namespace fs = std::filesystem;

@@ -1,14 +1,11 @@
 #include "support/test_support.h"
 
-#include <gtest/gtest.h>
 
 #include <cctype>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "process/log.h"
-#include "wire/msg_header.h"
 
 namespace fs = std::filesystem;
 

@@ -1,14 +1,18 @@
 #pragma once
-// Helpers shared by the tests: each test binary runs in a fresh temporary
+// Helpers shared by the tests, and the headers every test uses: each test binary runs in a fresh temporary
 // directory of its own, with the file-system root moved into it.
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "platform/platform.h"
+#include "wire/bytes.h"
+#include "wire/msg_header.h"
 
 // The directory the test binary runs in, and the program itself.
 const std::string& TestDirectory();

@@ -2,14 +2,7 @@
 // TCP, simbridge.exe under wine, which passes its lists through the server
 // window of simstub.exe. Skipped where the Windows build or wine is absent.
 
-#include <gtest/gtest.h>
-
-#include <filesystem>
-#include <string>
-#include <vector>
-
 #include "support/node_peers.h"
-#include "wire/bytes.h"
 
 namespace fs = std::filesystem;
 

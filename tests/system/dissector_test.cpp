@@ -3,20 +3,12 @@
 // each hostile datagram marked for what is wrong with it, none making the
 // dissector fail.
 
-#include <gtest/gtest.h>
-
-#include <cstring>
-#include <filesystem>
 #include <map>
 #include <regex>
-#include <string>
-#include <vector>
 
 #include "simlink/blocks.h"
 #include "support/system_tools.h"
 #include "support/test_support.h"
-#include "wire/bytes.h"
-#include "wire/msg_header.h"
 
 namespace fs = std::filesystem;
 

@@ -2,12 +2,9 @@
 // loopback: the simulator stalling or dying, ComMgr falling silent, a flood
 // of changes.
 
-#include <gtest/gtest.h>
-
 #include <chrono>
 #include <cstdio>
 #include <ostream>
-#include <string>
 
 #include "support/node_peers.h"
 

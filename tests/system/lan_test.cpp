@@ -5,14 +5,9 @@
 // Nothing leaves the namespaces the test makes; it removes them, and every
 // process it started, when it ends, failed or not.
 
-#include <gtest/gtest.h>
-
 #include <cstdlib>
-#include <filesystem>
 #include <map>
 #include <memory>
-#include <string>
-#include <vector>
 
 #include "support/node_peers.h"
 #include "support/system_tools.h"

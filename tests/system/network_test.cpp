@@ -1,10 +1,6 @@
 // zemsim, simstub and commgr as real processes on loopback: the node at
 // work end to end.
 
-#include <gtest/gtest.h>
-
-#include <string>
-
 #include "support/node_peers.h"
 
 namespace {

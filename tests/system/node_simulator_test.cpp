@@ -1,11 +1,6 @@
 // zemsim beside the stand-in simulator, as real processes on loopback.
 
-#include <gtest/gtest.h>
-
-#include <filesystem>
-
 #include "support/node_peers.h"
-#include "support/test_support.h"
 
 namespace fs = std::filesystem;
 

@@ -1,9 +1,6 @@
 // The node as a real process: start-up order, banner, log files and
 // configuration, first start and restart.
 
-#include <gtest/gtest.h>
-
-#include <filesystem>
 #include <regex>
 
 #include "support/test_support.h"

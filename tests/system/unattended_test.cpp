@@ -4,16 +4,10 @@
 // privileges that would let root write anywhere and start any number of
 // threads.
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cstdio>
-#include <filesystem>
-#include <string>
-#include <vector>
 
 #include "support/node_peers.h"
-#include "wire/msg_header.h"
 
 namespace fs = std::filesystem;
 

@@ -3,11 +3,6 @@
 // registered message), ComMgr native. Skipped where the Windows build or
 // wine is absent.
 
-#include <gtest/gtest.h>
-
-#include <filesystem>
-#include <string>
-
 #include "support/node_peers.h"
 
 namespace fs = std::filesystem;

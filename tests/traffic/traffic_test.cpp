@@ -1,13 +1,8 @@
-#include <gtest/gtest.h>
 
-#include <cstring>
-#include <string>
 
 #include "support/sim_fixture.h"
 #include "traffic/traffic.h"
 #include "traffic/traffic_state.h"
-#include "wire/bytes.h"
-#include "wire/msg_header.h"
 
 namespace {
 
@@ -33,38 +28,21 @@ TEST(ConvertTraffic, TakesTheFirstTwentyOccupiedSlotsInOrder) {
     // Ids 0 and 1 mark slots to pass over.
     PutSlot(table, slot, slot % 6 == 0 ? 0 : slot % 6 == 3 ? 1 : id++, static_cast<float>(slot), 0, "X");
   }
+  PutSlot(table, 2, 101, 2.0f, 16384, "N123AB");
+  PutSlot(table, 4, 102, 4.0f, 65535, "ABCDEFGHIJKL");
   TrafficStaging staging{};
   ConvertTraffic(staging, table);
   for (size_t i = 0; i < TRAFFIC_RECORDS; ++i) EXPECT_EQ(staging[i].ObjID, 100 + i) << i;
+  // Headings in degrees, identifiers cut at eight characters.
+  EXPECT_NEAR(staging[1].Heading, 90.0, 1e-4);
+  EXPECT_EQ(std::string(staging[1].Ident), "N123AB");
+  EXPECT_NEAR(staging[2].Heading, 359.9945, 1e-4);
+  EXPECT_EQ(std::string(staging[2].Ident), "ABCDEFGH");
   EXPECT_DOUBLE_EQ(staging[0].Latitude, 1.0);
   EXPECT_DOUBLE_EQ(staging[0].Longitude, -1.0);
   EXPECT_DOUBLE_EQ(staging[0].Altitude, 1000.5);
   EXPECT_DOUBLE_EQ(staging[0].GroundSpeed, 250.0);
 }
-
-struct SlotCase {
-  uint16_t heading;
-  double degrees;
-  std::string ident;
-  std::string carried;
-};
-
-class SlotConversions : public testing::TestWithParam<SlotCase> {};
-
-TEST_P(SlotConversions, HeadingInDegreesAndIdentifierCutAtEight) {
-  TrafficTable table{};
-  PutSlot(table, 0, 7, 1.0f, GetParam().heading, GetParam().ident.c_str());
-  TrafficStaging staging{};
-  ConvertTraffic(staging, table);
-  EXPECT_NEAR(staging[0].Heading, GetParam().degrees, 1e-4);
-  EXPECT_EQ(std::string(staging[0].Ident), GetParam().carried);
-}
-
-INSTANTIATE_TEST_SUITE_P(Table, SlotConversions,
-                         testing::Values(SlotCase{16384, 90.0, "N123AB", "N123AB"},
-                                         SlotCase{65535, 359.9945, "ABCDEFGHIJKL", "ABCDEFGH"},
-                                         SlotCase{0, 0.0, "", ""},
-                                         SlotCase{32768, 180.0, std::string(18, 'Z'), "ZZZZZZZZ"}));
 
 class TrafficPasses : public SimulatorTest {
  protected:

@@ -1,14 +1,8 @@
 // Every handled FsxIndex against the in-process server: the exact bytes at
 // the exact offsets, from the block values the polling loop last read.
 
-#include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
-
 #include "simlink/blocks.h"
 #include "support/sim_fixture.h"
-#include "support/test_support.h"
 #include "traffic/traffic_state.h"
 #include "vardb/change_var.h"
 

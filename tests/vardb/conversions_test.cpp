@@ -1,8 +1,8 @@
-#include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
 
+#include "support/test_support.h"
 #include "vardb/conversions.h"
 
 namespace {

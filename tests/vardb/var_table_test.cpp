@@ -1,6 +1,4 @@
-#include <gtest/gtest.h>
 
-#include <filesystem>
 
 #include "support/test_support.h"
 #include "vardb/var_table.h"

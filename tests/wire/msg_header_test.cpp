@@ -1,13 +1,8 @@
-#include <gtest/gtest.h>
 
 #include <array>
-#include <filesystem>
 
 #include "net/msg_check.h"
-#include "platform/platform.h"
 #include "support/test_support.h"
-#include "wire/bytes.h"
-#include "wire/msg_header.h"
 
 namespace {
 
