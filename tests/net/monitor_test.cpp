@@ -1,5 +1,3 @@
-
-
 #include "net/monitor.h"
 #include "net/net_state.h"
 #include "net/remote_broadcast.h"
@@ -13,7 +11,6 @@ class MonitorTicks : public SimulatorTest {
  protected:
   void SetUp() override {
     SimulatorTest::SetUp();
-    Settings.hotKeyChar = 0;
     NetState.Connected = false;
     NetState.MsgArrived = false;
     NetState.MissedTicks = 0;

@@ -40,7 +40,6 @@ class Receiving : public SimulatorTest {
 
   void SetUp() override {
     SimulatorTest::SetUp();
-    Settings.hotKeyChar = 0;
     InitDB();
     if (NetState.ClientLock == nullptr) NetState.ClientLock = RegisterResource("ClientSocket");
     NetState.Connected = false;

@@ -12,7 +12,6 @@ class Senders : public SimulatorTest {
  protected:
   void SetUp() override {
     SimulatorTest::SetUp();
-    Settings.hotKeyChar = 0;
     if (NetState.ClientLock == nullptr) NetState.ClientLock = RegisterResource("ClientSocket");
     if (TrafficMutex == nullptr) InitTraffic();
     NetState.ClientSocket = platform::UdpOpen();

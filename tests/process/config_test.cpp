@@ -1,4 +1,3 @@
-
 #include <sstream>
 
 #include "process/settings.h"

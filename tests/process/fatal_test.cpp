@@ -1,5 +1,3 @@
-
-
 #include "process/fatal.h"
 #include "process/process_state.h"
 #include "process/text.h"

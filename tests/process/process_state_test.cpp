@@ -1,5 +1,3 @@
-
-
 #include "process/process_state.h"
 #include "support/test_support.h"
 

@@ -1,4 +1,3 @@
-
 #include "process/text.h"
 #include "support/test_support.h"
 

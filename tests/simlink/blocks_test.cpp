@@ -1,5 +1,3 @@
-
-
 #include "simlink/blocks.h"
 #include "support/sim_fixture.h"
 
@@ -10,7 +8,6 @@ class Blocks : public SimulatorTest {
   void SetUp() override {
     SimulatorTest::SetUp();
     ResetBlocks();
-    Settings.hotKeyChar = 0;  // no key slot traffic unless a test asks for it
   }
 };
 

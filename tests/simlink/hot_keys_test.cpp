@@ -1,4 +1,3 @@
-
 #include "simlink/blocks.h"
 #include "simlink/hot_keys.h"
 #include "support/sim_fixture.h"
@@ -7,6 +6,10 @@ namespace {
 
 class HotKeys : public SimulatorTest {
  protected:
+  void SetUp() override {
+    SimulatorTest::SetUp();
+    Settings.hotKeyChar = 9;
+  }
   void OccupySlots(uint32_t count) {
     for (uint32_t n = 0; n < count; ++n) PutBytes(HOT_KEY_AREA + 4 * n, {static_cast<uint8_t>(0x41 + n % 20), 1, 0, 0});
   }

@@ -1,23 +1,9 @@
-
 #include <array>
 
 #include "simlink/ipc_records.h"
 #include "support/sim_fixture.h"
 
 namespace {
-
-class IpcCore : public SimulatorTest {};
-
-TEST_F(IpcCore, HandshakeReadsVersionsWritesClientVersionOnceAndKeepsLowHalf) {
-  uint32_t code = 99;
-  ASSERT_TRUE(IpcOpen(code));
-  EXPECT_EQ(code, 0u);
-  EXPECT_EQ(IpcLink.serverVersion, 0x40000000u);
-  EXPECT_EQ(IpcLink.simulatorVersion, 0x000Du);
-  ASSERT_EQ(writes.size(), 1u);
-  EXPECT_EQ(writes[0].offset, 0x330Au);
-  EXPECT_EQ(writes[0].bytes, (std::vector<uint8_t>{0xD2, 0x07}));
-}
 
 struct HandshakeCase {
   const char* name;
@@ -29,18 +15,26 @@ struct HandshakeCase {
 
 class Handshakes : public SimulatorTest, public testing::WithParamInterface<HandshakeCase> {};
 
-TEST_P(Handshakes, RefuseAServerThatFailsTheVersionCheck) {
+TEST_P(Handshakes, ReadBothVersionsAndRefuseAServerThatFailsTheCheck) {
   SetVersions(GetParam().serverVersion, GetParam().simulatorVersion);
   server.legacyServer = GetParam().legacy;
   uint32_t code = 0;
   EXPECT_EQ(IpcOpen(code), GetParam().code == 0);
   EXPECT_EQ(code, GetParam().code);
   EXPECT_EQ(IpcLink.view != nullptr, GetParam().code == 0);
+  if (GetParam().code != 0) return;
+  // Versions read, the simulator's low half kept, the client's version written once.
+  EXPECT_EQ(IpcLink.serverVersion, GetParam().serverVersion);
+  EXPECT_EQ(IpcLink.simulatorVersion, GetParam().simulatorVersion & 0xFFFF);
+  ASSERT_EQ(writes.size(), 1u);
+  EXPECT_EQ(writes[0].offset, 0x330Au);
+  EXPECT_EQ(writes[0].bytes, (std::vector<uint8_t>{0xD2, 0x07}));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Table, Handshakes,
     testing::Values(HandshakeCase{"Minimum", 0x19980005, 0xFADE0001, false, 0},
+                    HandshakeCase{"Current", 0x40000000, 0xFADE000D, false, 0},
                     HandshakeCase{"TooOld", 0x19980004, 0xFADE0001, false, 7},
                     HandshakeCase{"TooOldLegacyWindow", 0x19980004, 0xFADE0001, true, 14},
                     HandshakeCase{"NoPattern", 0x40000000, 0xFADF0001, false, 7},

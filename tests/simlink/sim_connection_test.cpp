@@ -1,5 +1,3 @@
-
-
 #include "node/sim_poll.h"
 #include "support/sim_fixture.h"
 

@@ -24,12 +24,7 @@ TEST_F(WindowLink, HandshakeReadsAndWritesThroughTheSharedBuffer) {
   ScopedChild stub({ProgramBeside("simstub"), "--port", "0"}, directory, output, true);
   ASSERT_TRUE(WaitForFileText(output, "server window UIPCMAIN", 15000)) << ReadTextFile(output);
   uint32_t code = 0;
-  bool opened = false;
-  for (int i = 0; i < 50 && !opened; ++i) {  // the window appears shortly after the line
-    opened = IpcOpen(code);
-    if (!opened) platform::SleepMs(100);
-  }
-  ASSERT_TRUE(opened) << code;
+  ASSERT_TRUE(Eventually([&] { return IpcOpen(code); }, 5000)) << code;  // the window appears shortly after the line
 
   for (int round = 0; round < 2; ++round) {  // a reopened link uses a buffer of a new name
     char model[24] = {};

@@ -24,23 +24,15 @@ StandInCommgr::StandInCommgr(const std::string& directory, const std::vector<std
 
 bool StandInCommgr::Ask(const std::string& command, const std::string& answer, uint32_t timeoutMs) {
   size_t from = Output().size();
-  if (!Command(command)) return false;
-  for (uint32_t waited = 0;; waited += 20) {
-    std::string now = Output();
-    size_t at = now.size() > from ? now.find(answer, from) : std::string::npos;
-    if (at != std::string::npos && now.find('\n', at) != std::string::npos) return true;  // the whole line
-    if (waited >= timeoutMs) return false;
-    platform::SleepMs(20);
-  }
+  return Command(command) && Eventually([&] {
+           const std::string now = Output();
+           const size_t at = now.find(answer, from);
+           return at != std::string::npos && now.find('\n', at) != std::string::npos;  // the whole line
+         }, timeoutMs);
 }
 
 bool StandInCommgr::WaitForAfter(size_t from, const std::string& text, uint32_t timeoutMs) const {
-  for (uint32_t waited = 0;; waited += 50) {
-    std::string now = Output();
-    if (now.size() > from && now.find(text, from) != std::string::npos) return true;
-    if (waited >= timeoutMs) return false;
-    platform::SleepMs(50);
-  }
+  return Eventually([&] { return Output().find(text, from) != std::string::npos; }, timeoutMs);
 }
 
 void NodeWithPeers::SetUp() {
@@ -90,11 +82,7 @@ void EndWineSession(const char* wineserver, const std::string& directory) {
 int NodeWithPeers::ConsoleCount(const std::string& text) const { return CountOf(Console(), text); }
 
 bool NodeWithPeers::WaitForConsoleCount(const std::string& text, int count, uint32_t timeoutMs) const {
-  for (uint32_t waited = 0;; waited += 50) {
-    if (ConsoleCount(text) >= count) return true;
-    if (waited >= timeoutMs) return false;
-    platform::SleepMs(50);
-  }
+  return Eventually([&] { return ConsoleCount(text) >= count; }, timeoutMs);
 }
 
 std::vector<uint8_t> HexBytes(const std::string& text) {

@@ -15,6 +15,7 @@ class SimulatorTest : public testing::Test {
  protected:
   void SetUp() override {
     Settings = SettingsRecord{};
+    Settings.hotKeyChar = 0;  // no key slot traffic unless a test asks for it
     IpcTiming = IpcTimingRecord{};
     IpcTiming.retrySleepMs = 0;
     IpcTiming.handshakeSleepMs = 0;

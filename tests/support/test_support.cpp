@@ -96,12 +96,16 @@ bool ScopedChild::WaitForExit(uint32_t timeoutMs, int& exitCode) {
   return true;
 }
 
-bool WaitForFileText(const std::string& path, const std::string& text, uint32_t timeoutMs) {
-  for (uint32_t waited = 0;; waited += 50) {
-    if (ReadTextFile(path).find(text) != std::string::npos) return true;
+bool Eventually(const std::function<bool()>& condition, uint32_t timeoutMs) {
+  for (uint32_t waited = 0;; waited += 20) {
+    if (condition()) return true;
     if (waited >= timeoutMs) return false;
-    platform::SleepMs(50);
+    platform::SleepMs(20);
   }
+}
+
+bool WaitForFileText(const std::string& path, const std::string& text, uint32_t timeoutMs) {
+  return Eventually([&] { return ReadTextFile(path).find(text) != std::string::npos; }, timeoutMs);
 }
 
 void EnterDirectory(const std::string& directory) { fs::current_path(directory); }
@@ -139,13 +143,8 @@ StubSimulator::StubSimulator(const std::string& directory, uint16_t port, const 
 
 bool StubSimulator::Command(const std::string& command, const std::string& answer, uint32_t timeoutMs) {
   size_t before = Output().size();
-  if (!child_.Send(command + "\n")) return false;
-  for (uint32_t waited = 0;; waited += 20) {
-    std::string text = Output();
-    if (text.size() > before && text.find(answer, before) != std::string::npos) return true;
-    if (waited >= timeoutMs) return false;
-    platform::SleepMs(20);
-  }
+  return child_.Send(command + "\n") &&
+         Eventually([&] { return Output().find(answer, before) != std::string::npos; }, timeoutMs);
 }
 
 std::vector<uint8_t> TestMessage(uint32_t msgClass, uint32_t type, int32_t count, uint32_t version,

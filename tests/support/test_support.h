@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -68,6 +69,9 @@ class ScopedChild {
   platform::ChildProcess child_;
   bool ended_ = false;
 };
+
+// Polls the condition every 20 ms until it holds (true) or the time-out passes (false).
+bool Eventually(const std::function<bool()>& condition, uint32_t timeoutMs);
 
 // Polls until the file (read as text) contains the text or the time-out passes.
 bool WaitForFileText(const std::string& path, const std::string& text, uint32_t timeoutMs);

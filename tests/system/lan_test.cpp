@@ -211,7 +211,7 @@ TEST_P(CockpitLanMasks, FindsComMgrByBroadcastAndCarriesBothWays) {
 
   // The remote record reaches the display host in the broadcast's reach, and
   // by then none has reached the other one.
-  for (int heard = 0; heard < 100 && CountOf(hearer.Output(), "recv remote heading=") < 3; ++heard) platform::SleepMs(100);
+  Eventually([&] { return CountOf(hearer.Output(), "recv remote heading=") >= 3; }, 10000);
   EXPECT_GE(CountOf(hearer.Output(), "recv remote heading="), 3) << hearer.Output() << Console();
   EXPECT_EQ(CountOf(deaf.Output(), "recv remote"), 0) << deaf.Output();
   EXPECT_EQ(CountOf(deaf.Output(), "registration from"), 0) << deaf.Output();

@@ -26,7 +26,7 @@ TEST_F(NodeOnTheNetwork, KnobStepsWhileTheBlocksRefreshWriteWholeValues) {
     platform::SleepMs(30);  // steps a few blocks apart, as a turned knob sends them
   }
   const std::string com = "write 0x034E 2: ";
-  for (int waited = 0; waited < 100 && CountOf(stub_->Output(), com) < kSteps; ++waited) platform::SleepMs(100);
+  Eventually([&] { return CountOf(stub_->Output(), com) >= kSteps; }, 10000);
   const std::string output = stub_->Output();
   EXPECT_EQ(CountOf(output, com), kSteps) << output;
   EXPECT_EQ(CountOf(output, "write 0x07CC 2: "), kSteps);

@@ -1,5 +1,3 @@
-
-
 #include "support/sim_fixture.h"
 #include "traffic/traffic.h"
 #include "traffic/traffic_state.h"
@@ -48,7 +46,6 @@ class TrafficPasses : public SimulatorTest {
  protected:
   void SetUp() override {
     SimulatorTest::SetUp();
-    Settings.hotKeyChar = 0;
     if (TrafficMutex == nullptr) InitTraffic();
     GroundTrafficCounter = 0;
     groundTrafficGate = -1;

@@ -32,7 +32,6 @@ class ChangeVarTest : public SimulatorTest {
  protected:
   void SetUp() override {
     SimulatorTest::SetUp();
-    Settings.hotKeyChar = 0;
     Connect();
     // What the polling loop last read.
     PutU16(Block2.data() + Block2Field::Nav1, 0x1095);

@@ -1,5 +1,3 @@
-
-
 #include "support/test_support.h"
 #include "vardb/var_table.h"
 

@@ -1,4 +1,3 @@
-
 #include <array>
 
 #include "net/msg_check.h"
