@@ -17,23 +17,6 @@ TEST(LogLine, TextFollowsStampAndOneMoreBlankUnchanged) {
   EXPECT_EQ(lines[0].substr(14), "50% done %s %d");
 }
 
-TEST(LogLine, LinesFromManyThreadsNeverInterleave) {
-  LogTail log;
-  std::vector<std::thread> threads;
-  for (int t = 0; t < 4; ++t) {
-    threads.emplace_back([t] {
-      for (int i = 0; i < 50; ++i) LogFormat("thread %d line %d %s\n", t, i, std::string(200, 'a' + static_cast<char>(t)).c_str());
-    });
-  }
-  for (std::thread& thread : threads) thread.join();
-  std::vector<std::string> lines = SplitLines(log.Added());
-  ASSERT_EQ(lines.size(), 200u);
-  for (const std::string& line : lines) {
-    EXPECT_TRUE(std::regex_match(line, std::regex(R"(\d\d:\d\d:\d\d:\d\d\d  thread (\d) line \d+ ([a-d])\2{199})")))
-        << line;
-  }
-}
-
 // Which file a fresh process logs to is decided once, by its first line;
 // each case runs in a child process of its own, in a directory of its own.
 class LogChoice : public testing::Test {

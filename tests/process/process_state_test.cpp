@@ -9,10 +9,6 @@ struct CommandLineCase {
   bool isRestart;
 };
 
-void PrintTo(const CommandLineCase& c, std::ostream* out) {
-  for (const std::string& argument : c.arguments) *out << '[' << argument << ']';
-}
-
 class CommandLines : public testing::TestWithParam<CommandLineCase> {
  protected:
   void SetUp() override { Reset(); }

@@ -33,19 +33,6 @@ TEST_F(HotKeys, TheLastSlotIsTakenWhenOnlyItIsFree) {
   EXPECT_EQ(TabKeySlot, 0x32ECu);
 }
 
-TEST_F(HotKeys, AllSlotsTakenInstallsNothingSaysSoOnceAndTestKeyRetries) {
-  OccupySlots(HOT_KEY_SLOTS);
-  StdoutCapture out;
-  Connect();
-  FSUIPCClose();
-  Connect();
-  TestKey();
-  std::string printed = out.Take();
-  EXPECT_EQ(TabKeySlot, 0u);
-  EXPECT_EQ(printed, "Init Key failed\nTestKey() - Slot Address = 0\nInitializing keys\n")
-      << "the install failure is told once per process, the retry every time";
-}
-
 struct PressCase {
   uint8_t pressByte;
   uint8_t reported;

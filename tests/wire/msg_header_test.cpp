@@ -40,23 +40,4 @@ TEST(MsgHeaderLayout, FieldsAreLittleEndianAtTheirOffsets) {
   EXPECT_EQ(back.MsgClass, header.MsgClass);
 }
 
-TEST(MsgVersion, WrongVersionIsLoggedOnlyTheFirstTimeInAProcess) {
-  std::string directory = MakeFreshDirectory("version");
-  EXPECT_EXIT(
-      {
-        EnterDirectory(directory);
-        auto right = TestMessage(2, 9);
-        auto wrong = TestMessage(2, 9, 0, MSG_VERSION - 1);
-        bool results = ValidateMsgVersion(right.data(), "First") && !ValidateMsgVersion(wrong.data(), "Second") &&
-                       !ValidateMsgVersion(wrong.data(), "Third");
-        platform::ExitProcess(results ? 0 : 1);
-      },
-      testing::ExitedWithCode(0), "");
-  std::string log = ReadWholeFile((std::filesystem::path(directory) / "ZEMDefault.log").string());
-  std::vector<std::string> lines = SplitLines(log);
-  ASSERT_EQ(lines.size(), 3u) << log;
-  EXPECT_EQ(lines[1].substr(14), "ValidateMsgVersion(Second) - Incorrect Version. Found: 30115  Required: 30116");
-  EXPECT_EQ(lines[2].substr(14), "  Source: 2   Destination 14");
-}
-
 }  // namespace
