@@ -18,8 +18,26 @@ void SetBenchProgram(const char* argv0) { programDirectory = fs::absolute(argv0)
 
 std::string ProgramBeside(const std::string& name) { return (programDirectory / name).string(); }
 
+namespace {
+// The runs' directories, removed when the program ends unless a failed run
+// asked to keep them.
+struct RunDirectories {
+  fs::path root = fs::temp_directory_path() / ("zemsim-bench-" + std::to_string(platform::CurrentProcessId()));
+  bool keep = false;
+  ~RunDirectories() {
+    std::error_code ignored;
+    if (keep) return;
+    fs::current_path(fs::temp_directory_path(), ignored);
+    fs::remove_all(root, ignored);
+  }
+};
+RunDirectories runDirectories;
+}  // namespace
+
+void KeepRunDirectories() { runDirectories.keep = true; }
+
 std::string FreshRunDirectory(const std::string& name) {
-  fs::path directory = fs::temp_directory_path() / ("zemsim-bench-" + std::to_string(platform::CurrentProcessId())) / name;
+  fs::path directory = runDirectories.root / name;
   std::error_code ignored;
   fs::remove_all(directory, ignored);
   fs::create_directories(directory);

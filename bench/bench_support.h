@@ -16,6 +16,8 @@ void SetBenchProgram(const char* argv0);
 std::string ProgramBeside(const std::string& name);
 // A fresh, empty directory for one run.
 std::string FreshRunDirectory(const std::string& name);
+// Leaves the run directories in place when the program ends (a failed run, to look at).
+void KeepRunDirectories();
 
 using BenchClock = std::chrono::steady_clock;
 inline int64_t NowNs() {

@@ -166,7 +166,10 @@ int main(int argc, char** argv) {
   bool ready = WaitForText(directory + "/console.txt", "Connected to CommMgr", 15000) &&
                WaitForText(directory + "/console.txt", "Connected to simulator", 15000);
   platform::SleepMs(1000);
-  if (!ready) std::fprintf(stderr, "zemsim_latency: the node did not connect; see %s\n", directory.c_str());
+  if (!ready) {
+    std::fprintf(stderr, "zemsim_latency: the node did not connect; see %s\n", directory.c_str());
+    KeepRunDirectories();
+  }
 
   platform::SocketHandle sender = platform::UdpOpen();
   uint32_t nextValue = 1;

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <vector>
 
 #include "bench_support.h"
@@ -32,6 +33,7 @@ double MedianMeanUs(int iterations, Call call) {
 
 int main(int argc, char** argv) {
   const int iterations = argc > 1 ? std::atoi(argv[1]) : 2000;
+  std::filesystem::current_path(FreshRunDirectory("window"));  // the node's log lines go there
   InitSimulatorLink();
   uintptr_t window = platform::FindServerWindow("UIPCMAIN");
   if (window == 0 || FSUIPCConnect() != 0) {

@@ -27,25 +27,24 @@ class LogChoice : public testing::Test {
 };
 
 // Two ways the current directory cannot take the log: the file cannot be
-// opened, or its path does not fit the 400-character field (a cut path
-// would name another file).
-struct UnusableDirectory {
-  const char* name;
-  // Makes the place in the case's directory; the directory to start in.
-  std::string (*make)(const std::string& directory);
-};
-
-class LogFallback : public LogChoice, public testing::WithParamInterface<UnusableDirectory> {};
+// opened (a directory has its name), or its path is one character over the
+// 400-character field (a cut path would name another file).
+class LogFallback : public LogChoice, public testing::WithParamInterface<bool> {};
 
 TEST_P(LogFallback, TakesTheDirectoryAtTheRoot) {
-  const std::string start = GetParam().make(directory_);
-  // A Windows current directory stays within 260 characters: the field always holds it.
-  if (start.size() > 260 && platform::PathSeparator() == '\\') GTEST_SKIP() << "no such current directory here";
+  std::filesystem::path start = directory_;
+  if (GetParam()) {
+    // With its separator and "ZemSim.log" the path is 400 characters.
+    start = start / std::string(200, 'e') / std::string(400 - 11 - directory_.size() - 202, 'f');
+    // A Windows current directory stays within 260 characters: the field always holds it.
+    if (platform::PathSeparator() == '\\') GTEST_SKIP() << "no such current directory here";
+  }
+  std::filesystem::create_directories(GetParam() ? start : start / "ZemSim.log");
   const std::filesystem::path fallback = platform::RootPath("ZemSim");
   std::filesystem::create_directories(fallback);
   EXPECT_EXIT(
       {
-        EnterDirectory(start);
+        EnterDirectory(start.string());
         OpenLog("ZemSim.log");
         Log("to the fallback\n");
         platform::ExitProcess(0);
@@ -60,23 +59,7 @@ TEST_P(LogFallback, TakesTheDirectoryAtTheRoot) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, LogFallback,
-    testing::Values(UnusableDirectory{"FileCannotBeOpened",
-                                      [](const std::string& directory) {
-                                        // A directory of the log's name cannot be opened as a file.
-                                        std::filesystem::create_directories(std::filesystem::path(directory) / "ZemSim.log");
-                                        return directory;
-                                      }},
-                    UnusableDirectory{"PathOneOverTheField",
-                                      [](const std::string& directory) {
-                                        // With its separator and "ZemSim.log" the path is 400 characters.
-                                        const size_t missing = 400 - 11 - directory.size();
-                                        std::filesystem::path deep = std::filesystem::path(directory) /
-                                                                     std::string(200, 'e') / std::string(missing - 202, 'f');
-                                        std::filesystem::create_directories(deep);
-                                        return deep.string();
-                                      }}), RowName());
+INSTANTIATE_TEST_SUITE_P(FileCannotBeOpenedOrPathOneOverTheField, LogFallback, testing::Bool());
 
 TEST_F(LogChoice, NoWritablePlaceSilencesTheLogAndTheProcessRunsOn) {
   std::filesystem::create_directories(In("ZEMDefault.log"));

@@ -96,15 +96,4 @@ TEST_F(Blocks, FlightPlanPathIsAlwaysTerminated) {
   EXPECT_EQ(std::strlen(FlightPlanPath.data()), 255u);
 }
 
-TEST_F(Blocks, FailedExchangeLeavesTheBlockAsItWas) {
-  Connect();
-  PutBytes(0x6010, {1, 2, 3, 4, 5, 6, 7, 8});
-  ASSERT_EQ(FSUIPCReadBlock30(), 0u);
-  PutBytes(0x6010, {9, 9, 9, 9, 9, 9, 9, 9});
-  server.answer = 0;
-  EXPECT_EQ(FSUIPCReadBlock30(), 6u);
-  EXPECT_EQ(Block3[40], 1);
-  EXPECT_EQ(Block3[47], 8);
-}
-
 }  // namespace

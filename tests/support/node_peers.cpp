@@ -18,21 +18,8 @@ std::vector<std::string> CommgrArguments(const std::vector<std::string>& prefix,
 
 StandInCommgr::StandInCommgr(const std::string& directory, const std::vector<std::string>& prefix,
                              const std::vector<std::string>& options, const char* output)
-    : output_((fs::path(directory) / output).string()), child_(CommgrArguments(prefix, options), directory, output_, true) {
-  ready_ = WaitForFileText(output_, "registrations on port 9019", 15000);
-}
-
-bool StandInCommgr::Ask(const std::string& command, const std::string& answer, uint32_t timeoutMs) {
-  size_t from = Output().size();
-  return Command(command) && Eventually([&] {
-           const std::string now = Output();
-           const size_t at = now.find(answer, from);
-           return at != std::string::npos && now.find('\n', at) != std::string::npos;  // the whole line
-         }, timeoutMs);
-}
-
-bool StandInCommgr::WaitForAfter(size_t from, const std::string& text, uint32_t timeoutMs) const {
-  return Eventually([&] { return Output().find(text, from) != std::string::npos; }, timeoutMs);
+    : PeerProcess(CommgrArguments(prefix, options), directory, (fs::path(directory) / output).string()) {
+  ready_ = WaitFor("registrations on port 9019", 15000);
 }
 
 void NodeWithPeers::SetUp() {
@@ -110,7 +97,7 @@ void NodeWithPeers::ExpectBlockMatchesSimulator(const char* name, const BlockLay
     char query[32], answer[32];
     std::snprintf(query, sizeof query, "get 0x%04X %u", field.simOffset, field.width);
     std::snprintf(answer, sizeof answer, "get 0x%04X %u: ", field.simOffset, field.width);
-    ASSERT_TRUE(stub_->Command(query, answer));
+    ASSERT_TRUE(stub_->Ask(query, answer));
     std::vector<uint8_t> expected = HexBytes(LastAfter(stub_->Output(), answer));
     ASSERT_LE(field.blockOffset + field.width, block.size());
     std::vector<uint8_t> carried(block.begin() + field.blockOffset, block.begin() + field.blockOffset + field.width);
@@ -120,7 +107,7 @@ void NodeWithPeers::ExpectBlockMatchesSimulator(const char* name, const BlockLay
 }
 
 void NodeWithPeers::ExpectBlocksMatchTheFrozenSimulator() {
-  ASSERT_TRUE(stub_->Command("freeze", "frozen"));
+  ASSERT_TRUE(stub_->Ask("freeze", "frozen"));
   platform::SleepMs(2000);  // a whole polling cycle after the freeze
   ExpectBlockMatchesSimulator("block1", Block1Layout());
   ExpectBlockMatchesSimulator("block2", Block2Layout());

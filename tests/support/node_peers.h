@@ -22,24 +22,13 @@ void EndWineSession(const char* wineserver, const std::string& directory);
 // The stand-in ComMgr, showing every message it gets: by default on
 // loopback with a free data port; or started behind the command prefix (for
 // example in a network namespace) with the options given.
-class StandInCommgr {
+class StandInCommgr : public PeerProcess {
  public:
   explicit StandInCommgr(const std::string& directory, const std::vector<std::string>& prefix = {},
                          const std::vector<std::string>& options = {"--port", "0"}, const char* output = "commgr.txt");
   bool ready() const { return ready_; }
-  std::string Output() const { return ReadTextFile(output_); }
-  bool WaitFor(const std::string& text, uint32_t timeoutMs) const { return WaitForFileText(output_, text, timeoutMs); }
-  bool Command(const std::string& command) { return child_.Send(command + "\n"); }
-  int64_t id() const { return child_.id(); }
-  // Waits for text that appears after everything seen so far.
-  bool WaitForNew(const std::string& text, uint32_t timeoutMs) const { return WaitForAfter(Output().size(), text, timeoutMs); }
-  // Sends a command and waits for the whole line that answers it.
-  bool Ask(const std::string& command, const std::string& answer, uint32_t timeoutMs = 5000);
 
  private:
-  bool WaitForAfter(size_t from, const std::string& text, uint32_t timeoutMs) const;
-  std::string output_;
-  ScopedChild child_;
   bool ready_ = false;
 };
 

@@ -133,18 +133,29 @@ std::vector<std::string> StubArguments(uint16_t port, const std::vector<std::str
 
 StubSimulator::StubSimulator(const std::string& directory, uint16_t port, const std::vector<std::string>& extra,
                              const std::vector<std::string>& program)
-    : output_(StubOutputPath(directory)), child_(StubArguments(port, extra, program), directory, output_, true) {
+    : PeerProcess(StubArguments(port, extra, program), directory, StubOutputPath(directory)) {
   const std::string marker = "serving on 127.0.0.1:";
-  if (!WaitForFileText(output_, marker, 30000)) return;
+  if (!WaitFor(marker, 30000)) return;
   std::string text = Output();
-  size_t at = text.find(marker) + marker.size();
-  port_ = static_cast<uint16_t>(std::stoi(text.substr(at)));
+  port_ = static_cast<uint16_t>(std::stoi(text.substr(text.find(marker) + marker.size())));
 }
 
-bool StubSimulator::Command(const std::string& command, const std::string& answer, uint32_t timeoutMs) {
-  size_t before = Output().size();
-  return child_.Send(command + "\n") &&
-         Eventually([&] { return Output().find(answer, before) != std::string::npos; }, timeoutMs);
+PeerProcess::PeerProcess(const std::vector<std::string>& arguments, const std::string& directory,
+                         const std::string& output)
+    : output_(output), child_(arguments, directory, output_, true) {}
+
+bool PeerProcess::WaitForNew(const std::string& text, uint32_t timeoutMs) const {
+  const size_t from = Output().size();
+  return Eventually([&] { return Output().find(text, from) != std::string::npos; }, timeoutMs);
+}
+
+bool PeerProcess::Ask(const std::string& command, const std::string& answer, uint32_t timeoutMs) {
+  const size_t from = Output().size();
+  return Command(command) && Eventually([&] {
+           const std::string now = Output();
+           const size_t at = now.find(answer, from);
+           return at != std::string::npos && now.find('\n', at) != std::string::npos;  // the whole line
+         }, timeoutMs);
 }
 
 std::vector<uint8_t> TestMessage(uint32_t msgClass, uint32_t type, int32_t count, uint32_t version,

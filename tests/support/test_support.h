@@ -83,27 +83,39 @@ void EnterDirectory(const std::string& directory);
 // A program built beside the test binary ("simstub", "zemsim", ...).
 std::string ProgramBeside(const std::string& name);
 
-// The stand-in simulator, serving on a free loopback port (or the one
-// given), steered through its standard input. By default the simstub built
-// beside the test, without a server window; or the program given (for
-// example a Windows build under wine), with whatever window it opens.
-class StubSimulator {
+// A stand-in peer started by the test: what it says goes to a file, what it
+// is told comes through its standard input.
+class PeerProcess {
  public:
-  explicit StubSimulator(const std::string& directory, uint16_t port = 0, const std::vector<std::string>& extra = {},
-                         const std::vector<std::string>& program = {});
-  bool ready() const { return port_ != 0; }
-  uint16_t port() const { return port_; }
-  std::string endpoint() const { return "127.0.0.1:" + std::to_string(port_); }
-  // Sends a command and waits for the line that answers it.
-  bool Command(const std::string& command, const std::string& answer, uint32_t timeoutMs = 5000);
+  PeerProcess(const std::vector<std::string>& arguments, const std::string& directory, const std::string& output);
   std::string Output() const { return ReadTextFile(output_); }
-  bool WaitForOutput(const std::string& text, uint32_t timeoutMs) const { return WaitForFileText(output_, text, timeoutMs); }
+  bool WaitFor(const std::string& text, uint32_t timeoutMs) const { return WaitForFileText(output_, text, timeoutMs); }
+  // Waits for text that appears after everything seen so far.
+  bool WaitForNew(const std::string& text, uint32_t timeoutMs) const;
+  bool Command(const std::string& command) { return child_.Send(command + "\n"); }
+  // Sends a command and waits for the whole line that answers it.
+  bool Ask(const std::string& command, const std::string& answer, uint32_t timeoutMs = 5000);
   void Kill() { child_.Kill(); }
   int64_t id() const { return child_.id(); }
 
  private:
   std::string output_;
   ScopedChild child_;
+};
+
+// The stand-in simulator, serving on a free loopback port (or the one
+// given). By default the simstub built beside the test, without a server
+// window; or the program given (for example a Windows build under wine),
+// with whatever window it opens.
+class StubSimulator : public PeerProcess {
+ public:
+  explicit StubSimulator(const std::string& directory, uint16_t port = 0, const std::vector<std::string>& extra = {},
+                         const std::vector<std::string>& program = {});
+  bool ready() const { return port_ != 0; }
+  uint16_t port() const { return port_; }
+  std::string endpoint() const { return "127.0.0.1:" + std::to_string(port_); }
+
+ private:
   uint16_t port_ = 0;
 };
 

@@ -44,7 +44,7 @@ class Bridge : public NodeWithPeers {
   std::string BridgeOutput() const { return ReadTextFile(In("bridge.txt")); }
 
   uint64_t ListsServedByTheSimulator() {
-    EXPECT_TRUE(stub_->Command("lists", "lists "));
+    EXPECT_TRUE(stub_->Ask("lists", "lists "));
     std::string output = stub_->Output();
     return std::stoull(output.substr(output.rfind("lists ") + 6));
   }
@@ -64,7 +64,7 @@ TEST_F(Bridge, CarriesTheNodeToTheSimulatorAndStaysWhenTheSimulatorRestarts) {
 
   ExpectBlocksMatchTheFrozenSimulator();
   ASSERT_TRUE(commgr_->Command("items i:165=5 d:114=1000"));
-  EXPECT_TRUE(stub_->WaitForOutput("write 0x07BC 4: 05 00 00 00\n", 10000)) << stub_->Output();
+  EXPECT_TRUE(stub_->WaitFor("write 0x07BC 4: 05 00 00 00\n", 10000)) << stub_->Output();
 
   const uint16_t stubPort = stub_->port();
   stub_->Kill();

@@ -26,7 +26,7 @@ class RunningNode : public NodeWithPeers {
     char bytes[16];
     std::snprintf(bytes, sizeof bytes, "%02X 00 00 00", value);
     return commgr_->Command("int 165 " + std::to_string(value)) &&
-           stub_->WaitForOutput(std::string("write 0x07BC 4: ") + bytes + "\n", 5000);
+           stub_->WaitFor(std::string("write 0x07BC 4: ") + bytes + "\n", 5000);
   }
 };
 
@@ -45,7 +45,7 @@ TEST_P(SimulatorOutage, DisconnectsOnceAndReconnectsSoonAfterItsReturn) {
   if (GetParam().killed) {
     stub_->Kill();
   } else {
-    ASSERT_TRUE(stub_->Command("stall", "stalled"));
+    ASSERT_TRUE(stub_->Ask("stall", "stalled"));
   }
   ASSERT_TRUE(WaitForConsoleCount("Simulator disconnected\n", 1, 30000)) << Console();
   platform::SleepMs(1500);  // away a while, as a crashed simulator would be
@@ -55,7 +55,7 @@ TEST_P(SimulatorOutage, DisconnectsOnceAndReconnectsSoonAfterItsReturn) {
     stub_ = std::make_unique<StubSimulator>(directory_, simPort);
     ASSERT_TRUE(stub_->ready());
   } else {
-    ASSERT_TRUE(stub_->Command("resume", "resumed"));
+    ASSERT_TRUE(stub_->Ask("resume", "resumed"));
   }
   ASSERT_TRUE(WaitForConsoleCount("Connected to simulator\n", 2, 15000)) << Console() << Log();
   const double reconnectSeconds = SecondsSince(back);

@@ -197,8 +197,8 @@ TEST_P(CockpitLan, FindsComMgrByBroadcastAndCarriesBothWays) {
   EXPECT_TRUE(commgr_->WaitFor("recv block3 seq=", 5000));
   EXPECT_TRUE(commgr_->WaitFor("recv air traffic seq=", 15000)) << commgr_->Output();
   ASSERT_TRUE(commgr_->Command("items i:165=5 d:114=1000 i:116=90"));
-  EXPECT_TRUE(stub_->WaitForOutput("write 0x07BC 4: 05 00 00 00\n", 5000)) << stub_->Output();
-  EXPECT_TRUE(stub_->WaitForOutput("write 0x07CC 2: 00 40\n", 5000));
+  EXPECT_TRUE(stub_->WaitFor("write 0x07BC 4: 05 00 00 00\n", 5000)) << stub_->Output();
+  EXPECT_TRUE(stub_->WaitFor("write 0x07CC 2: 00 40\n", 5000));
 
   // The remote record reaches the display host in the broadcast's reach, and
   // by then none has reached the other one.

@@ -25,9 +25,9 @@ TEST_F(NodeWithSimulator, ConnectsInstallsTheKeyAndReadsTheBlocks) {
   ScopedChild node({ProgramBeside("zemsim")}, directory_, In("console.txt"));
   ASSERT_TRUE(WaitForFileText(In("console.txt"), "Connected to simulator\n", 10000)) << ReadTextFile(In("console.txt"));
   // The TAB key goes into the first free slot.
-  EXPECT_TRUE(stub.WaitForOutput("write 0x3210 1: 09\nwrite 0x3211 1: 18\n", 5000)) << stub.Output();
+  EXPECT_TRUE(stub.WaitFor("write 0x3210 1: 09\nwrite 0x3211 1: 18\n", 5000)) << stub.Output();
   // Polling reads every block without a failure: thirty lists served, and none of them lost the link.
-  EXPECT_TRUE(Eventually([&] { return stub.Command("lists", "lists ") && std::stoi(LastAfter(stub.Output(), "lists ")) >= 30; },
+  EXPECT_TRUE(Eventually([&] { return stub.Ask("lists", "lists ") && std::stoi(LastAfter(stub.Output(), "lists ")) >= 30; },
                          10000));
   EXPECT_EQ(ReadTextFile(In("console.txt")).find("Simulator disconnected"), std::string::npos);
 }

@@ -13,6 +13,20 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// Seconds from the log line that holds the first text to the next one that
+// holds the second; -1 when either is missing.
+double SecondsBetween(const std::string& log, const std::string& first, const std::string& second) {
+  const auto stamp = [&log](size_t at) {
+    const size_t line = log.rfind('\n', at) + 1;  // 0 on the first line
+    return std::stoi(log.substr(line, 2)) * 3600 + std::stoi(log.substr(line + 3, 2)) * 60 +
+           std::stoi(log.substr(line + 6, 2)) + std::stoi(log.substr(line + 9, 3)) / 1000.0;
+  };
+  const size_t from = log.find(first), to = log.find(second, from);
+  if (from == std::string::npos || to == std::string::npos) return -1;
+  const double seconds = stamp(to) - stamp(from);
+  return seconds < 0 ? seconds + 24 * 3600 : seconds;
+}
+
 class UnattendedNode : public NodeWithPeers {
  protected:
   // One data message with a version the node does not speak.
@@ -41,6 +55,8 @@ TEST_F(UnattendedNode, WrongVersionsRestartInPlaceThroughCountsOneTwoThreeAndThe
     EXPECT_NE(log.find("ZemSim (" + std::to_string(count) + ")\n"), std::string::npos) << log;
     EXPECT_NE(log.find("This is a restart.\n"), std::string::npos);
   }
+  // A restarted instance reads its configuration after a pause of three seconds.
+  EXPECT_GE(SecondsBetween(ReadWholeFile(In("ZEMDefault.log")), "This is a restart.", "ZemSim Config file closed"), 2.9);
   SendWrongVersion();
   int code = 0;
   ASSERT_TRUE(node_->WaitForExit(10000, code)) << Console();

@@ -42,8 +42,8 @@ TEST_F(WindowsNodeUnderWine, RegistersMirrorsTheSimulatorAppliesChangesAndShutsD
   ExpectBlocksMatchTheFrozenSimulator();
 
   ASSERT_TRUE(commgr_->Command("items i:165=5 d:114=1000"));
-  EXPECT_TRUE(stub_->WaitForOutput("write 0x07BC 4: 05 00 00 00\n", 10000)) << stub_->Output();
-  EXPECT_TRUE(stub_->WaitForOutput("write 0x0330 2: 01 00\n", 5000));
+  EXPECT_TRUE(stub_->WaitFor("write 0x07BC 4: 05 00 00 00\n", 10000)) << stub_->Output();
+  EXPECT_TRUE(stub_->WaitFor("write 0x0330 2: 01 00\n", 5000));
 
   ASSERT_TRUE(commgr_->Command("shutdown"));
   int code = 0;

@@ -1,6 +1,5 @@
 #include <array>
 
-#include "net/msg_check.h"
 #include "support/test_support.h"
 
 namespace {
