@@ -4,13 +4,10 @@
 #include "net/net_state.h"
 #include "net/receive.h"
 #include "process/process_state.h"
-#include "process/text.h"
 #include "support/sim_fixture.h"
 #include "vardb/var_table.h"
 
 namespace {
-
-std::vector<uint8_t> Text(const std::string& text) { return std::vector<uint8_t>(text.begin(), text.end()); }
 
 std::vector<uint8_t> IntItem(uint32_t fsx, int32_t value) {
   std::vector<uint8_t> item(8);
@@ -51,8 +48,6 @@ class Receiving : public SimulatorTest {
   void TearDown() override {
     NetState.Connected = false;
     NetState.MsgArrived = false;
-    if (NetState.ClientSocket != platform::NO_SOCKET) platform::UdpClose(NetState.ClientSocket);
-    NetState.ClientSocket = platform::NO_SOCKET;
     SimulatorTest::TearDown();
   }
   // Hands the datagram to the receive path; returns what it printed.
@@ -69,26 +64,13 @@ TEST_F(Receiving, WrongVersionKeepAliveIsRefused) {
   EXPECT_FALSE(NetState.MsgArrived);
 }
 
-TEST_F(Receiving, AddressConnectsOnceAndReplacesTheClientSocketSilentlyAfter) {
-  EXPECT_EQ(Handle(TestMessage(2, 5, 0, MSG_VERSION, Text("192.168.1.5 9123"))),
-            "Connected to CommMgr\n   Port: 9123\n     IP: 192.168.1.5\n");
-  EXPECT_TRUE(NetState.Connected);
-  EXPECT_TRUE(NetState.MsgArrived);
-  EXPECT_EQ(NetState.CommMgrAddr.address, 0xC0A80105u);
-  EXPECT_EQ(NetState.CommMgrAddr.port, 9123);
-  platform::SocketHandle first = NetState.ClientSocket;
-  EXPECT_NE(first, platform::NO_SOCKET);
-  EXPECT_EQ(Handle(TestMessage(2, 5, 0, MSG_VERSION, Text("127.0.0.1 9124"))), "");
-  EXPECT_EQ(NetState.CommMgrAddr.port, 9124);
-}
-
 // An address message that names no place a send can reach neither
 // connects the node nor counts as a sign of life.
 class UnusableAddresses : public Receiving, public testing::WithParamInterface<std::string> {};
 
 TEST_P(UnusableAddresses, AreDroppedWithALine) {
   LogTail log;
-  EXPECT_EQ(Handle(TestMessage(2, 5, 0, MSG_VERSION, Text(GetParam()))), "");
+  EXPECT_EQ(Handle(TestMessage(2, 5, 0, MSG_VERSION, std::vector<uint8_t>(GetParam().begin(), GetParam().end()))), "");
   EXPECT_FALSE(NetState.Connected);
   EXPECT_FALSE(NetState.MsgArrived);
   EXPECT_EQ(NetState.ClientSocket, platform::NO_SOCKET);
@@ -143,23 +125,6 @@ TEST_F(Receiving, NothingIsReadPastTheDatagramOrTheMap) {
   EXPECT_EQ(Handle(TestMessage(1, 2, 1, MSG_VERSION, IntItem(5000000, 1))), "Index: 5000000  Unhandled vartype: 0\n");
   EXPECT_EQ(Handle(TestMessage(1, 2, -4, MSG_VERSION, IntItem(165, 1))), "") << "a negative count carries no items";
   EXPECT_EQ(NodeWrites().size(), 1u);
-}
-
-TEST_F(Receiving, ShortDatagramIsDroppedWithALine) {
-  LogTail log;
-  EXPECT_EQ(Handle({1, 0, 0, 0, 2}), "");
-  EXPECT_EQ(log.Count("shorter than a message header"), 1);
-}
-
-TEST_F(Receiving, ShutdownEndsTheProcessWith100WhateverItsVersion) {
-  std::string directory = MakeFreshDirectory("shutdown");
-  EXPECT_EXIT(
-      {
-        EnterDirectory(directory);
-        Handle(TestMessage(2, 12, 0, 1));
-      },
-      testing::ExitedWithCode(100), "");
-  EXPECT_NE(ChildLog().find("Shutdown message received. Bye\n"), std::string::npos);
 }
 
 struct DatagramCase {

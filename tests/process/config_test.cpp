@@ -80,22 +80,6 @@ class ConfigFile : public testing::Test {
   std::filesystem::path previous_;
 };
 
-// The sample the packages ship is read as it stands: every line a comment
-// or a key the node knows, with the values it explains.
-TEST_F(ConfigFile, ShippedSampleIsReadCleanly) {
-  const std::string sample =
-      (std::filesystem::path(TestProgramPath()).parent_path() / "samples" / "ZemSim.cfg").string();
-  WriteWholeFile("ZemSim.cfg", ReadWholeFile(sample));
-  LogTail log;
-  StdoutCapture out;
-  ASSERT_TRUE(ReadConfig());
-  EXPECT_EQ(out.Take(), "");
-  EXPECT_EQ(log.Count("Unable to recognize"), 0) << log.Added();
-  EXPECT_EQ(Settings.port, 9030);
-  EXPECT_EQ(Settings.hotKeyChar, 9);
-  EXPECT_FALSE(Settings.remote);
-}
-
 TEST_F(ConfigFile, ConfigurationDirectoryWinsAndHasNoFallback) {
   WriteWholeFile("ZemSim.cfg", "port 9100");
   std::filesystem::path directory = platform::RootPath("ZemSimConfigs");

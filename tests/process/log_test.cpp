@@ -1,21 +1,7 @@
-#include <regex>
-#include <thread>
-
 #include "process/log.h"
 #include "support/test_support.h"
 
 namespace {
-
-const std::regex kStampedLine(R"(\d\d:\d\d:\d\d:\d\d\d  .*)");
-
-TEST(LogLine, TextFollowsStampAndOneMoreBlankUnchanged) {
-  LogTail log;
-  Log("50% done %s %d\n");
-  std::vector<std::string> lines = SplitLines(log.Added());
-  ASSERT_EQ(lines.size(), 1u);
-  EXPECT_TRUE(std::regex_match(lines[0], kStampedLine)) << lines[0];
-  EXPECT_EQ(lines[0].substr(14), "50% done %s %d");
-}
 
 // Which file a fresh process logs to is decided once, by its first line;
 // each case runs in a child process of its own, in a directory of its own.

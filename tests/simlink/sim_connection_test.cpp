@@ -50,14 +50,4 @@ TEST_F(Connection, AReopenRightAfterACloseKeepsTheLinkAndItsFlagTogether) {
   EXPECT_EQ(FSUIPCRead(0x3304, 1, &byte), 1u);
 }
 
-TEST_F(Connection, LostSimulatorIsToldOnceAndTheLinkClosed) {
-  Connect();
-  StdoutCapture out;
-  SimNotResponding();
-  SimNotResponding();
-  EXPECT_EQ(out.Take(), "Simulator disconnected\n");
-  EXPECT_FALSE(SimConnected);
-  EXPECT_EQ(IpcLink.view, nullptr);
-}
-
 }  // namespace

@@ -86,30 +86,26 @@ std::string LastAfter(const std::string& output, const std::string& marker) {
   return output.substr(at + marker.size(), end == std::string::npos ? std::string::npos : end - at - marker.size());
 }
 
-void NodeWithPeers::ExpectBlockMatchesSimulator(const char* name, const BlockLayout& layout) {
-  const std::string marker = std::string("last ") + name + ": ";
-  ASSERT_TRUE(commgr_->Ask(std::string("last ") + name, marker));
-  std::vector<uint8_t> block = HexBytes(LastAfter(commgr_->Output(), marker));
-  ASSERT_FALSE(block.empty()) << name << " never arrived";
-  for (size_t i = 0; i < layout.count; ++i) {
-    const BlockField& field = layout.fields[i];
-    if (field.simOffset == HEARTBEAT_OFFSET) continue;  // the node itself writes it once a second
-    char query[32], answer[32];
-    std::snprintf(query, sizeof query, "get 0x%04X %u", field.simOffset, field.width);
-    std::snprintf(answer, sizeof answer, "get 0x%04X %u: ", field.simOffset, field.width);
-    ASSERT_TRUE(stub_->Ask(query, answer));
-    std::vector<uint8_t> expected = HexBytes(LastAfter(stub_->Output(), answer));
-    ASSERT_LE(field.blockOffset + field.width, block.size());
-    std::vector<uint8_t> carried(block.begin() + field.blockOffset, block.begin() + field.blockOffset + field.width);
-    EXPECT_EQ(carried, expected) << name << " bytes " << field.blockOffset << " from offset 0x" << std::hex
-                                 << field.simOffset;
-  }
-}
-
 void NodeWithPeers::ExpectBlocksMatchTheFrozenSimulator() {
   ASSERT_TRUE(stub_->Ask("freeze", "frozen"));
   platform::SleepMs(2000);  // a whole polling cycle after the freeze
-  ExpectBlockMatchesSimulator("block1", Block1Layout());
-  ExpectBlockMatchesSimulator("block2", Block2Layout());
-  ExpectBlockMatchesSimulator("block3", Block3Layout());
+  for (const auto& [name, layout] : {std::pair<std::string, BlockLayout>{"block1", Block1Layout()},
+                                     {"block2", Block2Layout()}, {"block3", Block3Layout()}}) {
+    const std::string marker = "last " + name + ": ";
+    ASSERT_TRUE(commgr_->Ask("last " + name, marker));
+    std::vector<uint8_t> block = HexBytes(LastAfter(commgr_->Output(), marker));
+    ASSERT_FALSE(block.empty()) << name << " never arrived";
+    for (size_t i = 0; i < layout.count; ++i) {
+      const BlockField& field = layout.fields[i];
+      if (field.simOffset == HEARTBEAT_OFFSET) continue;  // the node itself writes it once a second
+      char query[32];
+      std::snprintf(query, sizeof query, "get 0x%04X %u", field.simOffset, field.width);
+      ASSERT_TRUE(stub_->Ask(query, std::string(query) + ": "));
+      std::vector<uint8_t> expected = HexBytes(LastAfter(stub_->Output(), std::string(query) + ": "));
+      ASSERT_LE(field.blockOffset + field.width, block.size());
+      EXPECT_EQ(std::vector<uint8_t>(block.begin() + field.blockOffset, block.begin() + field.blockOffset + field.width),
+                expected)
+          << name << " bytes " << field.blockOffset << " from offset 0x" << std::hex << field.simOffset;
+    }
+  }
 }

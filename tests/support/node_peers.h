@@ -50,10 +50,9 @@ class NodeWithPeers : public testing::Test {
   int ConsoleCount(const std::string& text) const;
   bool WaitForConsoleCount(const std::string& text, int count, uint32_t timeoutMs) const;
 
-  // Compares every field of the block's layout table, as commgr last
-  // received it, with the bytes at the field's offset in the simulator.
-  void ExpectBlockMatchesSimulator(const char* name, const BlockLayout& layout);
-  // The aircraft frozen, a whole polling cycle later all three blocks.
+  // The aircraft frozen, a whole polling cycle later every field of the
+  // three blocks' layouts, as commgr last received it, against the bytes at
+  // the field's offset in the simulator.
   void ExpectBlocksMatchTheFrozenSimulator();
 
   // How the node and the stand-in simulator are started; a fixture may

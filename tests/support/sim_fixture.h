@@ -20,7 +20,7 @@ class SimulatorTest : public testing::Test {
     IpcTiming.retrySleepMs = 0;
     IpcTiming.handshakeSleepMs = 0;
     SetIpcTransport(&server);
-    SetVersions(0x40000000, 0xFADE000D);
+    SetVersions(0x40000000, 0xFADE000D);  // what a current server answers
     server.space.SetReadOnly(0x3304, 8);  // the client's version write must not touch them
     server.space.onWrite = [this](uint32_t offset, const uint8_t* data, uint32_t size) {
       writes.push_back({offset, std::vector<uint8_t>(data, data + size)});

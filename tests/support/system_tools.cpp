@@ -34,8 +34,4 @@ std::string Dissect(const std::string& capture, const std::string& filter, const
   return output;
 }
 
-void ExpectDissectedWithoutFailure(const std::string& capture) {
-  EXPECT_EQ(Dissect(capture, "_ws.expert.message contains \"Lua Error\" || zemsim.failed",
-                    {"-T", "fields", "-e", "frame.number", "-e", "_ws.expert.message"}),
-            "");
-}
+

@@ -18,6 +18,3 @@ int RunToEnd(const std::vector<std::string>& command, std::string* output = null
 // Fails the test when tshark fails.
 std::string Dissect(const std::string& capture, const std::string& filter, const std::vector<std::string>& options);
 
-// Fails the test for every frame on which the dissector raised a Lua error
-// or caught one of its own.
-void ExpectDissectedWithoutFailure(const std::string& capture);

@@ -91,9 +91,7 @@ ScopedChild::ScopedChild(const std::vector<std::string>& arguments, const std::s
 ScopedChild::~ScopedChild() { platform::KillProcess(child_); }
 
 bool ScopedChild::WaitForExit(uint32_t timeoutMs, int& exitCode) {
-  if (!platform::WaitProcess(child_, timeoutMs, exitCode)) return false;
-  ended_ = true;
-  return true;
+  return platform::WaitProcess(child_, timeoutMs, exitCode);
 }
 
 bool Eventually(const std::function<bool()>& condition, uint32_t timeoutMs) {

@@ -60,14 +60,12 @@ class ScopedChild {
   bool Send(const std::string& text) { return platform::WriteToChild(child_, text); }
   void Kill() { platform::KillProcess(child_); }
   ~ScopedChild();
-  bool started() const { return child_.id != 0 || ended_; }
   int64_t id() const { return child_.id; }
   // Waits for the end; false when the time-out passed first.
   bool WaitForExit(uint32_t timeoutMs, int& exitCode);
 
  private:
   platform::ChildProcess child_;
-  bool ended_ = false;
 };
 
 // Polls the condition every 20 ms until it holds (true) or the time-out passes (false).

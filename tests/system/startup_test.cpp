@@ -23,7 +23,6 @@ class NodeStartUp : public testing::Test {
 TEST_F(NodeStartUp, FirstStartWithoutConfigurationShowsTheNoticeAfterBannerAndFreshLog) {
   WriteWholeFile(In("ZemSim.log"), "an older run\n");
   ScopedChild node({NodeProgram()}, directory_, In("console.txt"), true);
-  ASSERT_TRUE(node.started());
   ASSERT_TRUE(WaitForFileText(In("console.txt"), "Config file not found. Using Defaults.", 15000))
       << ReadTextFile(In("console.txt"));
   std::string console = ReadTextFile(In("console.txt"));

@@ -64,16 +64,6 @@ class TrafficPasses : public SimulatorTest {
   }
 };
 
-TEST_F(TrafficPasses, FewerAircraftLeaveObjIdZeroBehindThem) {
-  ServeTable(AIR_TRAFFIC_OFFSET, 10, 500);
-  TrafficPass();
-  EXPECT_EQ(PayloadId(AirTrafficMessage, 9), 509u);
-  ServeTable(AIR_TRAFFIC_OFFSET, 3, 700);
-  TrafficPass();
-  EXPECT_EQ(PayloadId(AirTrafficMessage, 2), 702u);
-  for (size_t i = 3; i < TRAFFIC_RECORDS; ++i) EXPECT_EQ(PayloadId(AirTrafficMessage, i), 0u) << i;
-}
-
 TEST_F(TrafficPasses, GroundTableIsReadOnlyThroughTheOpenGateEveryFifthPass) {
   ServeTable(GROUND_TRAFFIC_OFFSET, 2, 900);
   for (int pass = 0; pass < 7; ++pass) TrafficPass();
