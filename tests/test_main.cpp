@@ -3,17 +3,12 @@
 // started in, finds its parent's through the environment), moves the file-system root into it, and
 // stands in as the successor process that the restart tests start.
 
-#include <gtest/gtest.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <random>
-#include <vector>
 
-#include "platform/platform.h"
 #include "process/log.h"
 #include "support/test_support.h"
 

@@ -61,8 +61,11 @@ INSTANTIATE_TEST_SUITE_P(
         PositionCase{"UnknownHemisphere", "N47\xC2\xB0 26' 56.00\",X122\xC2\xB0 18' 34.00\",+0", false, 0, 0},
         PositionCase{"IncompleteLongitude", "N47 26 56.00\",E12 30", false, 0, 0}), RowName());
 
-TEST(XmlScanner, TagOf79CharactersFitsEightyDoesNot) {
+TEST(XmlScanner, TagOf79CharactersFitsEightyDoesNotAndValuesAreCutTo79) {
   char buffer[80];
+  StringCharSource value(std::string(5000, 'v') + "</Title>");
+  ASSERT_TRUE(GetXMLValue(value, buffer, 80));
+  EXPECT_EQ(std::string(buffer), std::string(79, 'v'));
   std::string tag79(79, 'a');
   StringCharSource fits("text <" + tag79 + "> more");
   ASSERT_TRUE(GetXMLId(fits, buffer, 80));

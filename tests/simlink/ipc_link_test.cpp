@@ -150,4 +150,11 @@ INSTANTIATE_TEST_SUITE_P(Table, ServerReplies,
                                          TamperCase{"ForeignRequestNumber", 12, 5},
                                          TamperCase{"HugeRequestNumber", 12, 0xFFFFFFFF}), RowName());
 
+// What a client hands the bridge ends with its terminator: nothing may follow.
+TEST(RequestLists, EndWithTheirTerminator) {
+  const uint8_t terminatorAndMore[8] = {0, 0, 0, 0, 2, 0, 0, 0};
+  EXPECT_EQ(CheckRequestList(terminatorAndMore, 4), nullptr);
+  EXPECT_NE(CheckRequestList(terminatorAndMore, 8), nullptr);
+}
+
 }  // namespace

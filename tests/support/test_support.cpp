@@ -1,6 +1,5 @@
 #include "support/test_support.h"
 
-
 #include <cctype>
 #include <fstream>
 #include <sstream>

@@ -1,38 +1,29 @@
-// The node as a real process: start-up order, banner, log files and
-// configuration, first start and restart.
+// The node as a real process on its first start: banner, log file and the
+// notice of a missing configuration.
 
 #include <regex>
 
 #include "support/test_support.h"
 
-namespace fs = std::filesystem;
-
 namespace {
-
-std::string NodeProgram() { return ProgramBeside("zemsim"); }
-
-class NodeStartUp : public testing::Test {
- protected:
-  void SetUp() override { directory_ = MakeFreshDirectory("node"); }
-  std::string In(const char* name) const { return (fs::path(directory_) / name).string(); }
-  std::string directory_;
-};
 
 // Without a configuration file the node would choose a real address of the
 // host; its input stays open here, so it waits at the notice.
-TEST_F(NodeStartUp, FirstStartWithoutConfigurationShowsTheNoticeAfterBannerAndFreshLog) {
-  WriteWholeFile(In("ZemSim.log"), "an older run\n");
-  ScopedChild node({NodeProgram()}, directory_, In("console.txt"), true);
-  ASSERT_TRUE(WaitForFileText(In("console.txt"), "Config file not found. Using Defaults.", 15000))
-      << ReadTextFile(In("console.txt"));
-  std::string console = ReadTextFile(In("console.txt"));
+TEST(NodeStartUp, FirstStartWithoutConfigurationShowsTheNoticeAfterBannerAndFreshLog) {
+  const std::filesystem::path directory = MakeFreshDirectory("node");
+  const auto in = [&directory](const char* name) { return (directory / name).string(); };
+  WriteWholeFile(in("ZemSim.log"), "an older run\n");
+  ScopedChild node({ProgramBeside("zemsim")}, directory.string(), in("console.txt"), true);
+  ASSERT_TRUE(WaitForFileText(in("console.txt"), "Config file not found. Using Defaults.", 15000))
+      << ReadTextFile(in("console.txt"));
+  std::string console = ReadTextFile(in("console.txt"));
   EXPECT_EQ(console.rfind("ZemSim (0)\nZemSim Simulator Interface Started\n\n", 0), 0u) << console;
 
-  std::vector<std::string> log = SplitLines(ReadWholeFile(In("ZemSim.log")));
+  std::vector<std::string> log = SplitLines(ReadWholeFile(in("ZemSim.log")));
   ASSERT_GE(log.size(), 2u);
   EXPECT_EQ(log[0], "Log started.");
   EXPECT_TRUE(std::regex_match(log[1], std::regex(R"(\d\d:\d\d:\d\d:\d\d\d  ZemSim \(0\))"))) << log[1];
-  EXPECT_FALSE(fs::exists(In("ZEMDefault.log")));
+  EXPECT_FALSE(std::filesystem::exists(in("ZEMDefault.log")));
 }
 
 }  // namespace
