@@ -8,7 +8,7 @@
 namespace {
 
 TEST(NamedLock, WaitRunsOutAfterAboutTwoAndAHalfSecondsAndNamesTheCaller) {
-  ResourceHandle handle = RegisterResource("Held");  // kept, as the node's own locks are
+  static ResourceHandle handle = RegisterResource("Held");  // kept for good, as the node's own locks are
   ASSERT_TRUE(GetResource(handle, "Holder()"));
   LogTail log;
   bool got = true;
