@@ -25,8 +25,8 @@ struct RunDirectories {
   fs::path root = fs::temp_directory_path() / ("zemsim-bench-" + std::to_string(platform::CurrentProcessId()));
   bool keep = false;
   ~RunDirectories() {
-    std::error_code ignored;
     if (keep) return;
+    std::error_code ignored;
     fs::current_path(fs::temp_directory_path(), ignored);
     fs::remove_all(root, ignored);
   }

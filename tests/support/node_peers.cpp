@@ -100,8 +100,9 @@ void NodeWithPeers::ExpectBlocksMatchTheFrozenSimulator() {
       if (field.simOffset == HEARTBEAT_OFFSET) continue;  // the node itself writes it once a second
       char query[32];
       std::snprintf(query, sizeof query, "get 0x%04X %u", field.simOffset, field.width);
-      ASSERT_TRUE(stub_->Ask(query, std::string(query) + ": "));
-      std::vector<uint8_t> expected = HexBytes(LastAfter(stub_->Output(), std::string(query) + ": "));
+      const std::string answer = std::string(query) + ": ";
+      ASSERT_TRUE(stub_->Ask(query, answer));
+      std::vector<uint8_t> expected = HexBytes(LastAfter(stub_->Output(), answer));
       ASSERT_LE(field.blockOffset + field.width, block.size());
       EXPECT_EQ(std::vector<uint8_t>(block.begin() + field.blockOffset, block.begin() + field.blockOffset + field.width),
                 expected)

@@ -33,5 +33,3 @@ std::string Dissect(const std::string& capture, const std::string& filter, const
   if (output.rfind(root, 0) == 0) output.erase(0, output.find('\n') + 1);
   return output;
 }
-
-

@@ -5,7 +5,6 @@
 // Nothing leaves the namespaces the test makes; it removes them, and every
 // process it started, when it ends, failed or not.
 
-#include <cstdlib>
 #include <map>
 #include <memory>
 

@@ -4,8 +4,6 @@
 // privileges that would let root write anywhere and start any number of
 // threads.
 
-#include <algorithm>
-#include <cstdio>
 
 #include "support/node_peers.h"
 
