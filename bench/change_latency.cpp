@@ -20,6 +20,7 @@
 #include "simlink/ipc_link.h"
 #include "simlink/sim_connection.h"
 #include "wire/bytes.h"
+#include "wire/data_items.h"
 #include "wire/msg_header.h"
 
 namespace {
@@ -31,7 +32,7 @@ constexpr size_t MAX_ITEMS = 1 << 20;
 std::vector<std::atomic<int64_t>> arrived(MAX_ITEMS);  // by value: when the write came, 0 if not
 
 std::vector<uint8_t> ChangeMessage(int32_t value) {
-  std::vector<uint8_t> message(MSG_HEADER_SIZE + 8, 0);
+  std::vector<uint8_t> message(MSG_HEADER_SIZE + INT_ITEM_SIZE, 0);
   MsgHeader header;
   header.MsgClass = MSG_CLASS_DATA;
   header.MsgType = MSG_FSX_IN;
@@ -42,8 +43,7 @@ std::vector<uint8_t> ChangeMessage(int32_t value) {
   header.SeqNo = static_cast<uint32_t>(value % 1000);
   header.Length = static_cast<uint32_t>(message.size());
   WriteMsgHeader(message.data(), header);
-  PutU32(message.data() + MSG_HEADER_SIZE, CHANGED_ITEM);
-  PutI32(message.data() + MSG_HEADER_SIZE + 4, value);
+  PutIntItem(message.data() + MSG_HEADER_SIZE, CHANGED_ITEM, value);
   return message;
 }
 

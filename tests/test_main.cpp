@@ -10,6 +10,7 @@
 #include <random>
 
 #include "process/log.h"
+#include "process/resource.h"
 #include "support/test_support.h"
 
 namespace fs = std::filesystem;
@@ -34,6 +35,14 @@ int RunAsRestartProbe(int argc, char** argv) {
   out << '\n';
   return 0;
 }
+// A test that leaves a named lock held would hang the next caller of that
+// lock in the node for good: it fails here, named after the lock.
+class LocksLeftHeld : public testing::EmptyTestEventListener {
+  void OnTestEnd(const testing::TestInfo&) override {
+    const char* held = HeldResourceName();
+    EXPECT_EQ(held, nullptr) << "the lock " << held << " is still held after the test";
+  }
+};
 }  // namespace
 
 const std::string& TestDirectory() { return testDirectory; }
@@ -66,6 +75,7 @@ int main(int argc, char** argv) {
 
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   testing::InitGoogleTest(&argc, argv);
+  testing::UnitTest::GetInstance()->listeners().Append(new LocksLeftHeld);
   if (!deathTestChild) Log("Tests started\n");
   int result = RUN_ALL_TESTS();
   if (result == 0 && !deathTestChild) {

@@ -17,6 +17,7 @@
 #include "vardb/change_var.h"
 #include "vardb/var_table.h"
 #include "wire/bytes.h"
+#include "wire/data_items.h"
 #include "wire/msg_header.h"
 
 namespace {
@@ -144,7 +145,7 @@ void HandleDataMsgs(const uint8_t* message, size_t length) {
   size_t position = MSG_HEADER_SIZE;
   for (int32_t item = 0; item < header.Count; ++item) {
     // Items are packed without alignment; none is read past the datagram.
-    if (position + 4 > length) {
+    if (position + ITEM_INDEX_SIZE > length) {
       LogFormat("HandleDataMsgs() - Item %d runs past the %d bytes received\n", item, static_cast<int>(length));
       return;
     }
@@ -158,11 +159,11 @@ void HandleDataMsgs(const uint8_t* message, size_t length) {
       DumpMessage(message, "HandleDataMessages(VarType)");
       return;
     }
-    if (position + 4 + width > length) {
+    if (position + ITEM_INDEX_SIZE + width > length) {
       LogFormat("HandleDataMsgs() - Item %d runs past the %d bytes received\n", item, static_cast<int>(length));
       return;
     }
-    const uint8_t* value = message + position + 4;
+    const uint8_t* value = message + position + ITEM_INDEX_SIZE;
     if (width == 4) {
       if (!ChangeVar(static_cast<int32_t>(fsxIndex), GetI32(value))) DumpMessage(message, "HandleDataMessages(int)");
     } else {
@@ -170,7 +171,7 @@ void HandleDataMsgs(const uint8_t* message, size_t length) {
         DumpMessage(message, "HandleDataMessages(double)");
       }
     }
-    position += 4 + width;
+    position += ITEM_INDEX_SIZE + width;
   }
 }
 

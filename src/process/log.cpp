@@ -82,6 +82,11 @@ void InitLogMutex() {
   if (!SimLogMutex.compare_exchange_strong(expected, created)) delete created;  // another thread was first
 }
 
+bool LogLockHeld() {
+  TimedLock* lock = SimLogMutex.load();
+  return lock != nullptr && lock->IsHeld();
+}
+
 bool SecureLogMutex() {
   if (SimLogMutex.load()->Acquire(LOG_LOCK_WAIT)) return true;
   SendSysLog(NodeId, 3, "Can't secure Log Mutex");

@@ -20,6 +20,8 @@ bool OpenLog(const char* name);
 std::string TimeStamp();
 
 void InitLogMutex();
+// Whether some thread holds the log's lock now.
+bool LogLockHeld();
 bool SecureLogMutex();
 void ReleaseLogMutex();
 

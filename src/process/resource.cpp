@@ -1,5 +1,6 @@
 #include "process/resource.h"
 
+#include <algorithm>
 #include <atomic>
 #include <new>
 
@@ -14,6 +15,22 @@
 namespace {
 constexpr auto RESOURCE_WAIT = std::chrono::milliseconds(2500);
 std::atomic<ReleaseHook> releaseHook{nullptr};
+
+// Every lock registered, for HeldResourceName; the node has a handful.
+struct RegisteredLock {
+  std::atomic<TimedLock*> lock{nullptr};
+  const char* name = nullptr;
+};
+constexpr size_t MAX_REGISTERED = 32;
+RegisteredLock registered[MAX_REGISTERED];
+std::atomic<size_t> registeredCount{0};
+
+void Remember(TimedLock* lock, const char* name) {
+  const size_t slot = registeredCount.fetch_add(1);
+  if (slot >= MAX_REGISTERED) return;  // not listed; it works all the same
+  registered[slot].name = name;
+  registered[slot].lock = lock;
+}
 
 // Reports a lock failure to the system log and, unlocked, to the log file.
 void ReportLockFailure(const char* text) {
@@ -32,6 +49,7 @@ ResourceHandle RegisterResource(const char* name) {
     Log("RegisterResource() - NULL Mutex handle\n");
     FatalExit(7765);
   }
+  Remember(handle, name);
   return handle;
 }
 
@@ -64,3 +82,13 @@ void ReleaseResource(ResourceHandle handle, const char* caller) {
 }
 
 void SetReleaseHook(ReleaseHook hook) { releaseHook = hook; }
+
+const char* HeldResourceName() {
+  if (LogLockHeld()) return "SimLogMutex";
+  const size_t count = std::min(registeredCount.load(), MAX_REGISTERED);
+  for (size_t i = 0; i < count; ++i) {
+    TimedLock* lock = registered[i].lock.load();
+    if (lock != nullptr && lock->IsHeld()) return registered[i].name;
+  }
+  return nullptr;
+}

@@ -14,6 +14,11 @@ ResourceHandle RegisterResource(const char* name);
 bool GetResource(ResourceHandle handle, const char* caller);
 void ReleaseResource(ResourceHandle handle, const char* caller);
 
+// The name of a named lock that some thread holds at this moment, or
+// nullptr when every one is free (the log's lock among them). A lock still
+// held once its holder's work is done is a lock that was never released.
+const char* HeldResourceName();
+
 // Tests only: a function run on the releasing thread right after every
 // successful release, given the caller's name, so that a test can put
 // another step at exactly that point of an interleaving. nullptr: none.

@@ -24,6 +24,12 @@ class TimedLock {
     return true;
   }
 
+  // Whether any thread holds it now (a snapshot, for diagnostics).
+  bool IsHeld() {
+    std::lock_guard<std::mutex> guard(state_);
+    return owner_ != std::thread::id();
+  }
+
   // False, and nothing changes, when the calling thread does not hold it.
   bool Release() {
     std::unique_lock<std::mutex> guard(state_);

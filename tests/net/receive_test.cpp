@@ -9,26 +9,6 @@
 
 namespace {
 
-std::vector<uint8_t> IntItem(uint32_t fsx, int32_t value) {
-  std::vector<uint8_t> item(8);
-  PutU32(item.data(), fsx);
-  PutI32(item.data() + 4, value);
-  return item;
-}
-
-std::vector<uint8_t> DoubleItem(uint32_t fsx, double value) {
-  std::vector<uint8_t> item(12);
-  PutU32(item.data(), fsx);
-  PutF64(item.data() + 4, value);
-  return item;
-}
-
-std::vector<uint8_t> Join(std::initializer_list<std::vector<uint8_t>> parts) {
-  std::vector<uint8_t> joined;
-  for (const auto& part : parts) joined.insert(joined.end(), part.begin(), part.end());
-  return joined;
-}
-
 class Receiving : public SimulatorTest {
  protected:
   // A death test's child runs this fixture's set-up first, whose lines open
@@ -105,19 +85,19 @@ INSTANTIATE_TEST_SUITE_P(
     Table, ItemExchanges,
     testing::Values(
         ExchangeCase{"WritesOnly",
-                     Join({IntItem(165, 5), IntItem(21, 7), IntItem(175, 3), DoubleItem(114, 1000.0)}),
+                     IntItem(165, 5) + IntItem(21, 7) + IntItem(175, 3) + DoubleItem(114, 1000.0),
                      4,
                      {{"W07BC/4", "W07C8/4", "W089A/2", "W0932/2", "W09CA/2", "W0A62/2", "W0330/2"}}},
         ExchangeCase{"ReadChangeWriteAmongThem",
-                     Join({IntItem(165, 5), IntItem(16, 1), IntItem(21, 7)}),
+                     IntItem(165, 5) + IntItem(16, 1) + IntItem(21, 7),
                      3,
                      {{"W07BC/4", "R0D0C/2"}, {"W0D0C/2", "W07C8/4"}}},
-        ExchangeCase{"NothingToWrite", Join({IntItem(94, 1), IntItem(216, 0)}), 2, {}}), RowName());
+        ExchangeCase{"NothingToWrite", IntItem(94, 1) + IntItem(216, 0), 2, {}}), RowName());
 
 TEST_F(Receiving, NothingIsReadPastTheDatagramOrTheMap) {
   LogTail log;
   // Count claims more items than the datagram holds; the last one is cut.
-  std::vector<uint8_t> items = Join({IntItem(165, 5), IntItem(184, 3)});
+  std::vector<uint8_t> items = IntItem(165, 5) + IntItem(184, 3);
   items.resize(items.size() - 2);
   Handle(TestMessage(1, 2, 1000, MSG_VERSION, items));
   EXPECT_EQ(NodeWrites().size(), 1u);

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "process/log.h"
+#include "wire/data_items.h"
 
 namespace fs = std::filesystem;
 
@@ -168,6 +169,28 @@ std::vector<uint8_t> TestMessage(uint32_t msgClass, uint32_t type, int32_t count
   WriteMsgHeader(message.data(), header);
   message.insert(message.end(), payload.begin(), payload.end());
   return message;
+}
+
+std::vector<uint8_t> IntItem(uint32_t fsxIndex, int32_t value) {
+  std::vector<uint8_t> item(INT_ITEM_SIZE);
+  PutIntItem(item.data(), fsxIndex, value);
+  return item;
+}
+
+std::vector<uint8_t> DoubleItem(uint32_t fsxIndex, double value) {
+  std::vector<uint8_t> item(DOUBLE_ITEM_SIZE);
+  PutDoubleItem(item.data(), fsxIndex, value);
+  return item;
+}
+
+std::vector<uint8_t> operator+(std::vector<uint8_t> bytes, const std::vector<uint8_t>& more) {
+  bytes.insert(bytes.end(), more.begin(), more.end());
+  return bytes;
+}
+
+std::vector<uint8_t> operator+(std::vector<uint8_t> bytes, const std::string& text) {
+  bytes.insert(bytes.end(), text.begin(), text.end());
+  return bytes;
 }
 
 LoopbackReceiver::LoopbackReceiver() : socket_(platform::UdpOpen()) {

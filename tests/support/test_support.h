@@ -122,6 +122,12 @@ class StubSimulator : public PeerProcess {
 std::vector<uint8_t> TestMessage(uint32_t msgClass, uint32_t type, int32_t count = 0, uint32_t version = 30116,
                                  const std::vector<uint8_t>& payload = {}, int16_t source = 2);
 
+// The items of a data message, and messages put together from parts.
+std::vector<uint8_t> IntItem(uint32_t fsxIndex, int32_t value);
+std::vector<uint8_t> DoubleItem(uint32_t fsxIndex, double value);
+std::vector<uint8_t> operator+(std::vector<uint8_t> bytes, const std::vector<uint8_t>& more);
+std::vector<uint8_t> operator+(std::vector<uint8_t> bytes, const std::string& text);
+
 // A UDP socket of the test's own on loopback, for what the node sends.
 class LoopbackReceiver {
  public:

@@ -16,19 +16,6 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-Bytes operator+(Bytes bytes, const std::string& text) {
-  bytes.insert(bytes.end(), text.begin(), text.end());
-  return bytes;
-}
-
-Bytes Item(Bytes bytes, uint32_t index, const Bytes& value) {
-  uint8_t word[4];
-  PutU32(word, index);
-  bytes.insert(bytes.end(), word, word + 4);
-  bytes.insert(bytes.end(), value.begin(), value.end());
-  return bytes;
-}
-
 Bytes Sized(Bytes bytes, size_t size) {
   bytes.resize(size, 0);
   return bytes;
@@ -62,12 +49,6 @@ void WriteCapture(const std::string& path, const std::vector<std::pair<uint16_t,
     file.insert(file.end(), packet.begin(), packet.end());
   }
   WriteWholeFile(path, std::string(file.begin(), file.end()));
-}
-
-Bytes Int(int32_t value) {
-  Bytes bytes(4);
-  PutI32(bytes.data(), value);
-  return bytes;
 }
 
 // "Offset 0x3B70, 8 bytes: 1234.5" lines of the dissection, by offset.
@@ -111,11 +92,11 @@ TEST(Dissector, ShowsEveryBlockFieldWhereItsLayoutPutsItTheItemsAndMarksHostileD
     }
     datagrams.push_back({9050, block});
   }
-  datagrams.push_back({9030, Item(Item(TestMessage(1, MSG_FSX_IN, 2), 165, Int(5)), 114, {0, 0, 0, 0, 0, 0x40, 0x8F, 0x40})});
+  datagrams.push_back({9030, TestMessage(1, MSG_FSX_IN, 2) + IntItem(165, 5) + DoubleItem(114, 1000.0)});
   // Hostile datagrams after them (frames 5 to 10): each marked, none making the dissector fail.
   for (const Bytes& hostile : {Bytes{1, 2}, TestMessage(2, MSG_KEEP_ALIVE, 0, MSG_VERSION - 1), TestMessage(2, MSG_ADR) + "192.168.50.2 70000",
-                               Item(TestMessage(1, MSG_FSX_IN, 2147483647), 165, Int(5)),
-                               Sized(TestMessage(1, MSG_BLOCK_1), 100), Sized(Item(TestMessage(1, MSG_FSX_IN, 1), 165, Int(5)), 500)}) {
+                               TestMessage(1, MSG_FSX_IN, 2147483647) + IntItem(165, 5),
+                               Sized(TestMessage(1, MSG_BLOCK_1), 100), Sized(TestMessage(1, MSG_FSX_IN, 1) + IntItem(165, 5), 500)}) {
     datagrams.push_back({9030, hostile});
   }
   const std::string capture = (fs::path(MakeFreshDirectory("dissector")) / "blocks.pcap").string();

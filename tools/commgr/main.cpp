@@ -23,6 +23,7 @@
 #include "simlink/blocks.h"
 #include "traffic/traffic.h"
 #include "wire/bytes.h"
+#include "wire/data_items.h"
 #include "wire/msg_header.h"
 
 namespace {
@@ -327,18 +328,12 @@ struct Item {
 
 void SendItems(const std::vector<Item>& items) {
   size_t payload = 0;
-  for (const Item& item : items) payload += item.isDouble ? 12 : 8;
+  for (const Item& item : items) payload += item.isDouble ? DOUBLE_ITEM_SIZE : INT_ITEM_SIZE;
   std::vector<uint8_t> message = Message(MSG_CLASS_DATA, MSG_FSX_IN, static_cast<int32_t>(items.size()), payload);
   size_t at = MSG_HEADER_SIZE;
   for (const Item& item : items) {
-    PutU32(message.data() + at, item.fsxIndex);
-    if (item.isDouble) {
-      PutF64(message.data() + at + 4, item.doubleValue);
-      at += 12;
-    } else {
-      PutI32(message.data() + at + 4, item.intValue);
-      at += 8;
-    }
+    at += item.isDouble ? PutDoubleItem(message.data() + at, item.fsxIndex, item.doubleValue)
+                        : PutIntItem(message.data() + at, item.fsxIndex, item.intValue);
   }
   SendToNodes(message);
   Say(Format("sent %u item(s)\n", static_cast<unsigned>(items.size())));
@@ -411,9 +406,8 @@ void RunCommand(const std::string& line) {
     }
     auto start = std::chrono::steady_clock::now();
     for (uint32_t i = 1; i <= count; ++i) {
-      std::vector<uint8_t> message = Message(MSG_CLASS_DATA, MSG_FSX_IN, 1, 8);
-      PutU32(message.data() + MSG_HEADER_SIZE, fsx);
-      PutI32(message.data() + MSG_HEADER_SIZE + 4, static_cast<int32_t>(i));
+      std::vector<uint8_t> message = Message(MSG_CLASS_DATA, MSG_FSX_IN, 1, INT_ITEM_SIZE);
+      PutIntItem(message.data() + MSG_HEADER_SIZE, fsx, static_cast<int32_t>(i));
       SendToNodes(message);
     }
     double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();

@@ -15,30 +15,19 @@
 #include <thread>
 #include <vector>
 
+#include "bridge/bridge_config.h"
 #include "net/ipv4_text.h"
 #include "platform/platform.h"
 #include "process/char_source.h"
 #include "process/log.h"
 #include "process/print.h"
 #include "process/text.h"
-#include "process/word_reader.h"
 #include "simlink/ipc_link.h"
 #include "simlink/ipc_records.h"
 #include "simlink/ipc_server.h"
 #include "simlink/ipc_window_transport.h"
 
 namespace {
-
-struct Subnet {
-  uint32_t address;
-  uint32_t mask;
-};
-
-struct BridgeSettings {
-  uint32_t listenAddress = 0x7F000001;  // this PC only, until the configuration says otherwise
-  uint16_t listenPort = 9300;
-  std::vector<Subnet> allowed;
-};
 
 BridgeSettings settings;
 WindowTransport window;
@@ -79,40 +68,7 @@ void Say(const std::string& text) {
 
 // ---- Configuration -----------------------------------------------------------
 
-// "ADDRESS:PORT" in dotted decimal; port 0 takes any free port.
-bool ParseListen(const char* text, uint32_t& address, uint16_t& port) {
-  std::string endpoint = text;
-  size_t colon = endpoint.rfind(':');
-  if (colon == std::string::npos) return false;
-  std::string digits = endpoint.substr(colon + 1);
-  if (digits.empty() || digits.size() > 5 || digits.find_first_not_of("0123456789") != std::string::npos) return false;
-  int value = std::stoi(digits);
-  address = ParseDottedDecimal(endpoint.substr(0, colon).c_str());
-  if (value > 65535 || address == INVALID_IPV4) return false;
-  port = static_cast<uint16_t>(value);
-  return true;
-}
-
-bool ParseSubnet(const char* text, Subnet& subnet) {
-  std::string address = text;
-  int bits = 32;
-  size_t slash = address.find('/');
-  if (slash != std::string::npos) {
-    std::string count = address.substr(slash + 1);
-    if (count.empty() || count.size() > 2 || count.find_first_not_of("0123456789") != std::string::npos) return false;
-    bits = std::stoi(count);
-    if (bits > 32) return false;
-    address.resize(slash);
-  }
-  uint32_t value = ParseDottedDecimal(address.c_str());
-  if (value == INVALID_IPV4) return false;
-  subnet.mask = bits == 0 ? 0 : ~0u << (32 - bits);
-  subnet.address = value & subnet.mask;
-  return true;
-}
-
-// "SimBridge.cfg" in the current directory: key and value words as in the
-// node's configuration, "//" starting a comment.
+// "SimBridge.cfg" in the current directory.
 void ReadBridgeConfig() {
   std::FILE* file = std::fopen("SimBridge.cfg", "r");
   if (file == nullptr) {
@@ -120,38 +76,8 @@ void ReadBridgeConfig() {
     return;
   }
   FileCharSource source(file);
-  WordReader reader(source);
-  char key[WORD_CAPACITY];
-  char value[WORD_CAPACITY];
-  while (reader.NextWord(key) && reader.NextWord(value)) {
-    LowerCase(key);
-    Subnet subnet{};
-    bool used = false;
-    if (std::strncmp(key, "//", 2) == 0) {
-      reader.DropRestOfLine();
-      used = true;
-    } else if (std::strcmp(key, "listen") == 0) {
-      used = ParseListen(value, settings.listenAddress, settings.listenPort);
-    } else if (std::strcmp(key, "allow") == 0 && ParseSubnet(value, subnet)) {
-      settings.allowed.push_back(subnet);
-      used = true;
-    }
-    if (!used) {
-      char line[256];
-      FormatText(line, sizeof line, "ReadBridgeConfig() - Unable to use: %s %s\n", key, value);
-      Say(line);
-    }
-  }
+  ReadBridgeConfigFrom(source, settings);
   std::fclose(file);
-}
-
-// As the allow lines say; without any, this PC's own clients only.
-bool Allowed(uint32_t peer) {
-  if (settings.allowed.empty()) return peer == 0x7F000001;
-  for (const Subnet& subnet : settings.allowed) {
-    if ((peer & subnet.mask) == subnet.address) return true;
-  }
-  return false;
 }
 
 // ---- The simulator -------------------------------------------------------------
@@ -269,7 +195,7 @@ int main() {
       continue;
     }
     const std::string client = DottedDecimal(peer);
-    if (!Allowed(peer)) {
+    if (!Allowed(settings, peer)) {
       Say("Client " + client + " refused: not allowed\n");
       platform::CloseSocket(connection);
       continue;

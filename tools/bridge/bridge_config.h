@@ -1,0 +1,33 @@
+#pragma once
+// What a bridge that serves the simulator's request lists over TCP is told
+// by its configuration file: where it listens, and whom it lets in. It hands
+// whoever it lets in the simulator's whole offset space.
+
+#include <cstdint>
+#include <vector>
+
+#include "process/char_source.h"
+
+struct Subnet {
+  uint32_t address;  // host byte order, already masked
+  uint32_t mask;
+};
+
+struct BridgeSettings {
+  uint32_t listenAddress = 0x7F000001;  // this PC only, until the configuration says otherwise
+  uint16_t listenPort = 9300;
+  std::vector<Subnet> allowed;
+};
+
+// "ADDRESS:PORT" in dotted decimal; port 0 takes any free port.
+bool ParseListen(const char* text, uint32_t& address, uint16_t& port);
+// "ADDRESS" or "ADDRESS/BITS".
+bool ParseSubnet(const char* text, Subnet& subnet);
+
+// Key and value words as in the node's configuration, "//" starting a
+// comment: listen and allow lines. Every pair it cannot use is shown on the
+// console and logged ("ReadBridgeConfig() - Unable to use: KEY VALUE").
+void ReadBridgeConfigFrom(CharSource& source, BridgeSettings& settings);
+
+// As the allow lines say; without any, this PC's own clients only.
+bool Allowed(const BridgeSettings& settings, uint32_t peer);
