@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "wire/bytes.h"
 
 namespace fs = std::filesystem;
 
@@ -45,11 +44,7 @@ std::string FreshRunDirectory(const std::string& name) {
 }
 
 StreamSimulator::StreamSimulator() {
-  uint8_t versions[8];
-  PutU32(versions, 0x40000000);               // the server's version
-  PutU32(versions + 4, (0xFADEu << 16) | 13);  // check pattern and simulator version
-  space.Write(0x3304, versions, sizeof versions);
-  space.SetReadOnly(0x3304, 8);
+  ReportCurrentVersions(space);
   platform::SocketHandle listener = platform::TcpListen(0x7F000001, 0);
   if (listener == platform::NO_SOCKET) return;
   port_ = platform::LocalPort(listener);

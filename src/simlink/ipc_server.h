@@ -79,6 +79,11 @@ class OffsetSpace {
   std::vector<Range> readOnly_;
 };
 
+// The versions a current server and simulator report at 0x3304 and 0x3308,
+// which a client's handshake checks: kept as they are when the client
+// writes its own version beside them.
+void ReportCurrentVersions(OffsetSpace& space);
+
 // What serves one list of a stream client: true with the answer that goes
 // back beside the list as executed; false to close the connection unanswered.
 using StreamListHandler = std::function<bool(uint8_t* list, uint32_t length, uint32_t& answer)>;

@@ -117,6 +117,39 @@ TEST_F(FlightPlans, ShippedSamplesImportWithTheirTitlesAltitudesAndEveryWaypoint
   }
 }
 
+// Only a plan with waypoints counts as loaded; a file that breaks off or
+// holds none leaves the node without a plan, and says nothing of loading.
+struct PlanFileCase {
+  const char* name;
+  std::string text;
+  uint32_t waypoints;  // 0: not loaded
+};
+
+class PlanFiles : public FlightPlans, public testing::WithParamInterface<PlanFileCase> {};
+
+TEST_P(PlanFiles, AreLoadedOnlyWithTheirWaypoints) {
+  const std::string path = (fs::path(MakeFreshDirectory("plans")) / "plan.pln").string();
+  WriteWholeFile(path, GetParam().text);
+  LogTail log;
+  CheckFlightPlan(path.c_str());
+  const uint32_t waypoints = GetParam().waypoints;
+  EXPECT_EQ(FlightPlanWatch.FlightPlanLoaded, waypoints != 0);
+  EXPECT_EQ(FlightPlanBlock.WaypointCount, waypoints);
+  EXPECT_EQ(FlightPlanBlock.PlanSerial, waypoints != 0 ? 1u : 0u);
+  EXPECT_EQ(log.Count("loaded: " + std::to_string(waypoints) + " waypoints"), waypoints != 0 ? 1 : 0) << log.Added();
+  EXPECT_EQ(log.Count("loaded:"), waypoints != 0 ? 1 : 0) << log.Added();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, PlanFiles,
+    testing::Values(PlanFileCase{"TwoWaypoints", "<Title>T</Title>" + Waypoint("A", "VOR", kSeattle) + Waypoint("B", "NDB", kSeattle), 2},
+                    PlanFileCase{"Empty", "", 0},
+                    PlanFileCase{"TitleButNoWaypoint", "<Title>Nowhere</Title><CruisingAlt>9000</CruisingAlt>", 0},
+                    PlanFileCase{"EndsInsideTheTitle", "<Title>Cut off", 0},
+                    PlanFileCase{"EndsInsideAWaypointType", Waypoint("A", "VOR", kSeattle) + "<ATCWaypointType>VO", 0},
+                    PlanFileCase{"EndsInsideTheAltitude", Waypoint("A", "VOR", kSeattle) + "<CruisingAlt>90", 0}),
+    RowName());
+
 TEST_F(FlightPlans, FileIsImportedAgainOnlyWhenWrittenAgain) {
   std::string directory = MakeFreshDirectory("watch");
   std::string path = (fs::path(directory) / "plan.pln").string();

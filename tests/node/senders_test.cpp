@@ -63,7 +63,7 @@ TEST_F(Senders, WithTheLinkDownOnlyBlock3AndTrafficGoOut) {
     SimPollTrafficSlot();
   }
   std::vector<uint32_t> types;
-  for (std::vector<uint8_t> datagram = commgr.Receive(200); !datagram.empty(); datagram = commgr.Receive(200)) {
+  for (const std::vector<uint8_t>& datagram : commgr.SentSoFar(NetState.ClientSocket)) {
     types.push_back(ReadMsgHeader(datagram.data()).MsgType);
     if (types.back() == MSG_BLOCK_3) {
       EXPECT_EQ(datagram[Block3Field::ConnectedByte], 0);
@@ -93,7 +93,7 @@ TEST_P(GroundSlots, CarryEveryTransfer) {
   }
   for (int step = 0; step < 18; ++step) SimPollTrafficSlot();
   std::vector<uint32_t> types;
-  for (std::vector<uint8_t> datagram = commgr.Receive(200); !datagram.empty(); datagram = commgr.Receive(200)) {
+  for (const std::vector<uint8_t>& datagram : commgr.SentSoFar(NetState.ClientSocket)) {
     types.push_back(ReadMsgHeader(datagram.data()).MsgType);
   }
   EXPECT_EQ(types, GetParam().types);

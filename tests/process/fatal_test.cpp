@@ -25,13 +25,18 @@ class RestartDeath : public testing::Test {
 
 // The successor takes over when the main loop ends this process: on POSIX
 // in its place (the same process, whose exit code the successor's becomes),
-// on Windows as a process of its own.
+// on Windows as a process of its own. The program lives in a folder with a
+// blank in its name, as under "Program Files": its path stays one argument.
 TEST_F(RestartDeath, HandsOverToOneSuccessorWithTheNextCount) {
+  const std::filesystem::path program =
+      std::filesystem::path(directory_) / "Cockpit Programs" / std::filesystem::path(TestProgramPath()).filename();
+  std::filesystem::create_directories(program.parent_path());
+  std::filesystem::copy_file(TestProgramPath(), program);
   EXPECT_EXIT(
       {
         EnterDirectory(directory_);
         ProcessState.restartCount = 1;
-        CopyText(ProcessState.programPath, TestProgramPath());
+        CopyText(ProcessState.programPath, program.string());
         Restart();
         if (!ProcessState.quitRequested || !platform::HandOverToSuccessor()) platform::ExitProcess(1);
         platform::ExitProcess(0);

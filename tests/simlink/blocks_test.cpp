@@ -62,7 +62,6 @@ TEST_F(Blocks, CarryEveryFieldFromItsOffsetAtItsPlaceAndWidth) {
   std::vector<uint8_t> space(OffsetSpace::SIZE);
   for (uint32_t o = 0; o < space.size(); ++o) space[o] = static_cast<uint8_t>((7 * o + 13 * (o >> 8)) % 255 + 1);
   server.space.Write(0, space.data(), OffsetSpace::SIZE);
-  SetVersions(0x40000000, 0xFADE000D);
   Connect();
   Settings.activateoffset = true;
   ASSERT_EQ(FSUIPCReadBlock10(), 0u);

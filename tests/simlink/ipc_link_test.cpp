@@ -150,11 +150,48 @@ INSTANTIATE_TEST_SUITE_P(Table, ServerReplies,
                                          TamperCase{"ForeignRequestNumber", 12, 5},
                                          TamperCase{"HugeRequestNumber", 12, 0xFFFFFFFF}), RowName());
 
-// What a client hands the bridge ends with its terminator: nothing may follow.
-TEST(RequestLists, EndWithTheirTerminator) {
-  const uint8_t terminatorAndMore[8] = {0, 0, 0, 0, 2, 0, 0, 0};
-  EXPECT_EQ(CheckRequestList(terminatorAndMore, 4), nullptr);
-  EXPECT_NE(CheckRequestList(terminatorAndMore, 8), nullptr);
+// What a client hands a bridge, checked before the simulator sees a byte.
+struct ListCase {
+  const char* name;
+  std::vector<uint8_t> list;
+  const char* wrong;  // nullptr: sound
+};
+
+std::vector<uint8_t> LargestRead() {
+  std::vector<uint8_t> list = Words({1, 0, 32492, 0});
+  list.resize(IPC_LIST_LIMIT, 0);  // its data, then the terminator: 32512 bytes
+  return list;
 }
+
+class RequestLists : public testing::TestWithParam<ListCase> {};
+
+TEST_P(RequestLists, AreCheckedWholeBeforeTheSimulatorSeesThem) {
+  const char* wrong = CheckRequestList(GetParam().list.data(), static_cast<uint32_t>(GetParam().list.size()));
+  if (GetParam().wrong == nullptr) {
+    EXPECT_EQ(wrong, nullptr) << wrong;
+  } else {
+    ASSERT_NE(wrong, nullptr);
+    EXPECT_NE(std::string(wrong).find(GetParam().wrong), std::string::npos) << wrong;
+  }
+}
+
+const char* const INCOMPLETE = "incomplete or of an unknown kind";
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, RequestLists,
+    testing::Values(
+        ListCase{"TerminatorOnly", Words({0}), nullptr},
+        ListCase{"ReadAndWrite", Words({1, 0x3304, 4, 0, 0, 2, 0x0330, 4, 7, 0}), nullptr},
+        ListCase{"WriteOfTwoBytes", Words({2, 0x0330, 2}) + std::vector<uint8_t>{1, 2, 0, 0, 0, 0}, nullptr},
+        ListCase{"LargestList", LargestRead(), nullptr},
+        ListCase{"OneByteOverTheLimit", LargestRead() + std::vector<uint8_t>{0}, "length outside"},
+        ListCase{"ThreeBytes", {0, 0, 0}, "length outside"},
+        ListCase{"UnknownId", Words({7, 0, 4, 0, 0}), INCOMPLETE},
+        ListCase{"ReadPastTheList", Words({1, 0x3304, 4000, 0, 0}), INCOMPLETE},
+        ListCase{"HugeSizeDoesNotWrap", Words({1, 0x3304, 0xFFFFFFF0u, 0, 0}), INCOMPLETE},
+        ListCase{"WriteCutShort", Words({2, 0x0330, 2}), INCOMPLETE},
+        ListCase{"NoTerminator", Words({1, 0x3304, 4, 0, 0}), INCOMPLETE},
+        ListCase{"BytesAfterTheTerminator", Words({0, 2, 0x0330, 2}), "after the terminator"}),
+    RowName());
 
 }  // namespace

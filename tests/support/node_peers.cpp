@@ -88,7 +88,11 @@ std::string LastAfter(const std::string& output, const std::string& marker) {
 
 void NodeWithPeers::ExpectBlocksMatchTheFrozenSimulator() {
   ASSERT_TRUE(stub_->Ask("freeze", "frozen"));
-  platform::SleepMs(2000);  // a whole polling cycle after the freeze
+  // A whole polling cycle read after the freeze: a Block 3 that arrives now,
+  // then each block once more.
+  for (const char* block : {"recv block3 seq=", "recv block1 seq=", "recv block2 seq=", "recv block3 seq="}) {
+    ASSERT_TRUE(commgr_->WaitForNew(block, 10000)) << block;
+  }
   for (const auto& [name, layout] : {std::pair<std::string, BlockLayout>{"block1", Block1Layout()},
                                      {"block2", Block2Layout()}, {"block3", Block3Layout()}}) {
     const std::string marker = "last " + name + ": ";

@@ -20,8 +20,7 @@ class SimulatorTest : public testing::Test {
     IpcTiming.retrySleepMs = 0;
     IpcTiming.handshakeSleepMs = 0;
     SetIpcTransport(&server);
-    SetVersions(0x40000000, 0xFADE000D);  // what a current server answers
-    server.space.SetReadOnly(0x3304, 8);  // the client's version write must not touch them
+    ReportCurrentVersions(server.space);
     server.space.onWrite = [this](uint32_t offset, const uint8_t* data, uint32_t size) {
       writes.push_back({offset, std::vector<uint8_t>(data, data + size)});
     };
@@ -46,8 +45,8 @@ class SimulatorTest : public testing::Test {
     PutU32At(0x3308, simulator);
   }
 
-  // Opens the link as the main loop does.
-  void Connect() { ASSERT_EQ(FSUIPCConnect(), 0u); }
+  // Opens the link as the main loop does, to a current simulator.
+  void Connect() { ASSERT_EQ(ConnectInProcess(server), 0u); }
 
   void PutU32At(uint32_t offset, uint32_t value) {
     uint8_t bytes[4];

@@ -183,6 +183,13 @@ std::vector<uint8_t> DoubleItem(uint32_t fsxIndex, double value) {
   return item;
 }
 
+std::vector<uint8_t> Words(std::initializer_list<uint32_t> words) {
+  std::vector<uint8_t> bytes(words.size() * 4);
+  size_t at = 0;
+  for (uint32_t word : words) PutU32(bytes.data() + 4 * at++, word);
+  return bytes;
+}
+
 std::vector<uint8_t> operator+(std::vector<uint8_t> bytes, const std::vector<uint8_t>& more) {
   bytes.insert(bytes.end(), more.begin(), more.end());
   return bytes;
@@ -206,4 +213,18 @@ std::vector<uint8_t> LoopbackReceiver::Receive(uint32_t timeoutMs) {
   int n = platform::UdpReceive(socket_, datagram.data(), datagram.size());
   datagram.resize(n > 0 ? static_cast<size_t>(n) : 0);
   return datagram;
+}
+
+std::vector<std::vector<uint8_t>> LoopbackReceiver::SentSoFar(platform::SocketHandle through) {
+  const std::vector<uint8_t> marker = {0xEE, 0x4D, 0x52, 0x4B};
+  platform::UdpSendTo(through, marker.data(), marker.size(), 0x7F000001, port_);
+  std::vector<std::vector<uint8_t>> datagrams;
+  for (std::vector<uint8_t> datagram = Receive(10000); datagram != marker; datagram = Receive(10000)) {
+    if (datagram.empty()) {
+      ADD_FAILURE() << "the marker never came";
+      break;
+    }
+    datagrams.push_back(datagram);
+  }
+  return datagrams;
 }

@@ -125,6 +125,8 @@ std::vector<uint8_t> TestMessage(uint32_t msgClass, uint32_t type, int32_t count
 // The items of a data message, and messages put together from parts.
 std::vector<uint8_t> IntItem(uint32_t fsxIndex, int32_t value);
 std::vector<uint8_t> DoubleItem(uint32_t fsxIndex, double value);
+// Little-endian 32-bit words, one after the other (request lists).
+std::vector<uint8_t> Words(std::initializer_list<uint32_t> words);
 std::vector<uint8_t> operator+(std::vector<uint8_t> bytes, const std::vector<uint8_t>& more);
 std::vector<uint8_t> operator+(std::vector<uint8_t> bytes, const std::string& text);
 
@@ -136,6 +138,9 @@ class LoopbackReceiver {
   uint16_t port() const { return port_; }
   // The next datagram, or an empty one when none came within the time-out.
   std::vector<uint8_t> Receive(uint32_t timeoutMs = 1000);
+  // Every datagram the socket sent here so far, in order: a marker sent
+  // through it now arrives behind them, so nothing rests on a wait.
+  std::vector<std::vector<uint8_t>> SentSoFar(platform::SocketHandle through);
 
  private:
   platform::SocketHandle socket_;

@@ -54,6 +54,15 @@ TEST_P(SimulatorOutage, DisconnectsOnceAndReconnectsSoonAfterItsReturn) {
   EXPECT_TRUE(commgr_->WaitForNew("recv block1 seq=", 5000)) << "the blocks flow again";
   EXPECT_TRUE(commgr_->WaitForNew("recv block3 seq=", 5000));
   EXPECT_TRUE(ChangeReachesSimulator(7)) << stub_->Output();
+  // Thirty more lists served on the new link, then the node's whole run is over: one disconnect in all of it.
+  ASSERT_TRUE(stub_->Ask("lists", "lists "));
+  const int served = std::stoi(LastAfter(stub_->Output(), "lists "));
+  EXPECT_TRUE(Eventually([&] { return stub_->Ask("lists", "lists ") && std::stoi(LastAfter(stub_->Output(), "lists ")) >= served + 30; },
+                         15000));
+  ASSERT_TRUE(commgr_->Command("shutdown"));
+  int code = 0;
+  ASSERT_TRUE(node_->WaitForExit(10000, code)) << Console();
+  EXPECT_EQ(code, 100);
   EXPECT_EQ(ConsoleCount("Simulator disconnected\n"), 1) << Console();
 }
 

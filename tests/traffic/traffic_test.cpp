@@ -26,20 +26,9 @@ TEST(ConvertTraffic, TakesTheFirstTwentyOccupiedSlotsInOrder) {
     // Ids 0 and 1 mark slots to pass over.
     PutSlot(table, slot, slot % 6 == 0 ? 0 : slot % 6 == 3 ? 1 : id++, static_cast<float>(slot), 0, "X");
   }
-  PutSlot(table, 2, 101, 2.0f, 16384, "N123AB");
-  PutSlot(table, 4, 102, 4.0f, 65535, "ABCDEFGHIJKL");
   TrafficStaging staging{};
   ConvertTraffic(staging, table);
   for (size_t i = 0; i < TRAFFIC_RECORDS; ++i) EXPECT_EQ(staging[i].ObjID, 100 + i) << i;
-  // Headings in degrees, identifiers cut at eight characters.
-  EXPECT_NEAR(staging[1].Heading, 90.0, 1e-4);
-  EXPECT_EQ(std::string(staging[1].Ident), "N123AB");
-  EXPECT_NEAR(staging[2].Heading, 359.9945, 1e-4);
-  EXPECT_EQ(std::string(staging[2].Ident), "ABCDEFGH");
-  EXPECT_DOUBLE_EQ(staging[0].Latitude, 1.0);
-  EXPECT_DOUBLE_EQ(staging[0].Longitude, -1.0);
-  EXPECT_DOUBLE_EQ(staging[0].Altitude, 1000.5);
-  EXPECT_DOUBLE_EQ(staging[0].GroundSpeed, 250.0);
 }
 
 class TrafficPasses : public SimulatorTest {
@@ -63,6 +52,47 @@ class TrafficPasses : public SimulatorTest {
     server.space.Write(offset, table.data(), TRAFFIC_TABLE_SIZE);
   }
 };
+
+std::string RecordHex(const TrafficMessage& message, size_t record) {
+  std::string hex;
+  char digits[3];
+  for (size_t i = 0; i < TRAFFIC_RECORD_SIZE; ++i) {
+    std::snprintf(digits, sizeof digits, "%02X", message[MSG_BLOCK_DATA_OFFSET + record * TRAFFIC_RECORD_SIZE + i]);
+    hex += digits;
+  }
+  return hex;
+}
+
+// An aircraft as the displays decode it, and none left behind once it has gone.
+TEST_F(TrafficPasses, AirMessageCarriesTheAircraftNowAroundAndNoGhosts) {
+  TrafficTable table{};
+  PutSlot(table, 1, 2101, 47.5f, 16384, "N123ABCDE");
+  PutSlot(table, 2, 1, 0.0f, 0, "SKIPPED");
+  PutSlot(table, 5, 2102, 1.0f, 0, "B");
+  PutSlot(table, 9, 2103, 2.0f, 0, "C");
+  uint8_t* s = table.data() + TRAFFIC_SLOT_SIZE;
+  PutF32(s + TrafficSlotField::Longitude, -122.25f);
+  PutF32(s + TrafficSlotField::Altitude, 4500.0f);
+  PutU16(s + TrafficSlotField::GroundSpeed, 180);
+  server.space.Write(AIR_TRAFFIC_OFFSET, table.data(), TRAFFIC_TABLE_SIZE);
+  TrafficPass();
+  // latitude 47.5, longitude -122.25, altitude 4500, heading 90, speed 180, id 2101, "N123ABCD"
+  EXPECT_EQ(RecordHex(AirTrafficMessage, 0),
+            "0000000000C047400000000000905EC0000000000094B14000000000"
+            "008056400000000000806640350800004E3132334142434400000000");
+  EXPECT_EQ((std::vector<uint32_t>{PayloadId(AirTrafficMessage, 1), PayloadId(AirTrafficMessage, 2)}),
+            (std::vector<uint32_t>{2102, 2103}));
+
+  table.fill(0);
+  PutSlot(table, 40, 2103, 2.0f, 0, "C");
+  server.space.Write(AIR_TRAFFIC_OFFSET, table.data(), TRAFFIC_TABLE_SIZE);
+  TrafficPass();
+  std::vector<uint32_t> ids;
+  for (size_t record = 0; record < TRAFFIC_RECORDS; ++record) ids.push_back(PayloadId(AirTrafficMessage, record));
+  std::vector<uint32_t> expected(TRAFFIC_RECORDS, 0);
+  expected[0] = 2103;
+  EXPECT_EQ(ids, expected) << "aircraft that have left are gone";
+}
 
 TEST_F(TrafficPasses, GroundTableIsReadOnlyThroughTheOpenGateEveryFifthPass) {
   ServeTable(GROUND_TRAFFIC_OFFSET, 2, 900);

@@ -124,9 +124,7 @@ void WriteOwnAircraft(OffsetSpace& space) {
 }  // namespace
 
 void InitialiseOffsets(OffsetSpace& space, const std::string& flightPlanPath) {
-  Put4(space, 0x3304, 0x40000000);              // the server's version
-  Put4(space, 0x3308, (0xFADEu << 16) | 0x000D);  // check pattern and simulator version
-  space.SetReadOnly(0x3304, 8);  // the client version written to 0x330A is taken, not stored
+  ReportCurrentVersions(space);
   PutText(space, 0x3500, "ZemSim Stub Jet", 24);
   PutText(space, 0x0130, flightPlanPath, 256);
   Put2(space, 0x3BF8, 5);           // flap positions
