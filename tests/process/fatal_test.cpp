@@ -16,25 +16,19 @@ TEST(RestartCommandLine, AppendsMarkerAndCountQuotingAPathWithBlanks) {
             "\"C:\\Program Files\\ZemSim\\zemsim.exe\" -rx 2 ");
 }
 
-class RestartDeath : public testing::Test {
- protected:
-  void SetUp() override { directory_ = MakeFreshDirectory("restart"); }
-  std::string In(const char* name) const { return (std::filesystem::path(directory_) / name).string(); }
-  std::string directory_;
-};
-
 // The successor takes over when the main loop ends this process: on POSIX
 // in its place (the same process, whose exit code the successor's becomes),
 // on Windows as a process of its own. The program lives in a folder with a
 // blank in its name, as under "Program Files": its path stays one argument.
-TEST_F(RestartDeath, HandsOverToOneSuccessorWithTheNextCount) {
+TEST(RestartDeath, HandsOverToOneSuccessorWithTheNextCount) {
+  const RunDirectory run("restart");
   const std::filesystem::path program =
-      std::filesystem::path(directory_) / "Cockpit Programs" / std::filesystem::path(TestProgramPath()).filename();
+      std::filesystem::path(run.path()) / "Cockpit Programs" / std::filesystem::path(TestProgramPath()).filename();
   std::filesystem::create_directories(program.parent_path());
   std::filesystem::copy_file(TestProgramPath(), program);
   EXPECT_EXIT(
       {
-        EnterDirectory(directory_);
+        EnterDirectory(run.path());
         ProcessState.restartCount = 1;
         CopyText(ProcessState.programPath, program.string());
         Restart();
@@ -42,8 +36,8 @@ TEST_F(RestartDeath, HandsOverToOneSuccessorWithTheNextCount) {
         platform::ExitProcess(0);
       },
       testing::ExitedWithCode(0), "");
-  ASSERT_TRUE(WaitForFileText(In("restart-probe.txt"), "\n", 20000));
-  EXPECT_EQ(ReadWholeFile(In("restart-probe.txt")), "3|-rx|2\n");
+  ASSERT_TRUE(WaitForFileText(run.In("restart-probe.txt"), "\n", 20000));
+  EXPECT_EQ(ReadWholeFile(run.In("restart-probe.txt")), "3|-rx|2\n");
 }
 
 }  // namespace

@@ -7,9 +7,8 @@ namespace {
 // each case runs in a child process of its own, in a directory of its own.
 class LogChoice : public testing::Test {
  protected:
-  void SetUp() override { directory_ = MakeFreshDirectory("logchoice"); }
-  std::string In(const char* name) const { return (std::filesystem::path(directory_) / name).string(); }
-  std::string directory_;
+  RunDirectory run_{"logchoice"};
+  const std::string directory_ = run_.path();
 };
 
 // Two ways the current directory cannot take the log: the file cannot be
@@ -48,7 +47,7 @@ TEST_P(LogFallback, TakesTheDirectoryAtTheRoot) {
 INSTANTIATE_TEST_SUITE_P(FileCannotBeOpenedOrPathOneOverTheField, LogFallback, testing::Bool());
 
 TEST_F(LogChoice, NoWritablePlaceSilencesTheLogAndTheProcessRunsOn) {
-  std::filesystem::create_directories(In("ZEMDefault.log"));
+  std::filesystem::create_directories(run_.In("ZEMDefault.log"));
   EXPECT_EXIT(
       {
         EnterDirectory(directory_);

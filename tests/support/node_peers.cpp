@@ -25,12 +25,12 @@ StandInCommgr::StandInCommgr(const std::string& directory, const std::vector<std
 void NodeWithPeers::SetUp() {
   // Successors of a restarted node are nobody's children: adopted, they are ours.
   platform::AdoptOrphanedDescendants();
-  directory_ = MakeFreshDirectory("peers");
   if (nodeProgram_.empty()) nodeProgram_ = {ProgramBeside("zemsim")};
   stub_ = std::make_unique<StubSimulator>(directory_, 0, std::vector<std::string>{}, stubProgram_);
   ASSERT_TRUE(stub_->ready());
-  commgr_ = std::make_unique<StandInCommgr>(directory_);
+  commgr_ = std::make_unique<StandInCommgr>(directory_, commgrPrefix_, commgrOptions_);
   ASSERT_TRUE(commgr_->ready()) << commgr_->Output();
+  if (!onLoopback_) return;
   // The stub's port is free for UDP too, and no two tests share it.
   port_ = stub_->port();
   std::string config = "ipaddress 127.0.0.1\nport " + std::to_string(port_) + "\n";
@@ -38,11 +38,33 @@ void NodeWithPeers::SetUp() {
   WriteWholeFile(In("ZemSim.cfg"), config);
 }
 
+namespace {
+// Ends the wine server of the tests' prefix, and with it the helpers it
+// started for the prefix's programs.
+void EndWineSession(const std::string& directory) {
+  for (const char* how : {"-k", "-w"}) {
+    ScopedChild server({ZEMSIM_WINE_SERVER, how}, directory, "");
+    int code = 0;
+    server.WaitForExit(15000, code);
+  }
+}
+}  // namespace
+
 void NodeWithPeers::TearDown() {
   node_.reset();
   commgr_.reset();
   stub_.reset();
+  if (wine_) EndWineSession(directory_);
   for (platform::ChildProcess child : platform::CurrentChildren()) platform::KillProcess(child);
+}
+
+std::vector<std::string> NodeWithPeers::UnderWine(const std::string& program) {
+  const fs::path path = fs::path(ZEMSIM_WINDOWS_BIN) / program;
+  if (!fs::exists(path) || !fs::exists(ZEMSIM_WINE_SERVER)) return {};
+  platform::SetEnvironmentValue("WINEPREFIX", ZEMSIM_WINE_PREFIX);
+  platform::SetEnvironmentValue("WINEDEBUG", "-all");
+  wine_ = true;
+  return {ZEMSIM_WINE_RUN, path.string()};
 }
 
 void NodeWithPeers::StartNode() {
@@ -50,20 +72,10 @@ void NodeWithPeers::StartNode() {
   ASSERT_TRUE(WaitForFileText(In("console.txt"), "Connected to CommMgr\n", 30000)) << Console() << commgr_->Output();
 }
 
-std::string NodeWithPeers::In(const char* name) const { return (fs::path(directory_) / name).string(); }
-
 int CountOf(const std::string& text, const std::string& part) {
   int count = 0;
   for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size())) ++count;
   return count;
-}
-
-void EndWineSession(const char* wineserver, const std::string& directory) {
-  for (const char* how : {"-k", "-w"}) {
-    ScopedChild server({wineserver, how}, directory, "");
-    int code = 0;
-    server.WaitForExit(15000, code);
-  }
 }
 
 int NodeWithPeers::ConsoleCount(const std::string& text) const { return CountOf(Console(), text); }

@@ -15,10 +15,6 @@ std::string LastAfter(const std::string& output, const std::string& marker);
 // Occurrences of the part in the text.
 int CountOf(const std::string& text, const std::string& part);
 
-// Ends the wine server of the tests' prefix, and with it the helpers it
-// started for the prefix's programs.
-void EndWineSession(const char* wineserver, const std::string& directory);
-
 // The stand-in ComMgr, showing every message it gets: by default on
 // loopback with a free data port; or started behind the command prefix (for
 // example in a network namespace) with the options given.
@@ -39,31 +35,43 @@ class NodeWithPeers : public testing::Test {
  protected:
   void SetUp() override;
   // Ends the peers and the node, then every orphan left behind (a restarted
-  // node's successors), by their ids.
+  // node's successors), by their ids, and the wine session if one was used.
   void TearDown() override;
   // Starts zemsim and waits until it is connected to ComMgr.
   void StartNode();
-  std::string In(const char* name) const;
+  std::string In(const char* name) const { return run_.In(name); }
   std::string Console() const { return ReadTextFile(In("console.txt")); }
   std::string Log() const { return ReadWholeFile(In("ZemSim.log")); }
   // Occurrences of the text in the node's console so far.
   int ConsoleCount(const std::string& text) const;
   bool WaitForConsoleCount(const std::string& text, int count, uint32_t timeoutMs) const;
 
+  // The command that runs a program of the Windows build under wine, in the
+  // tests' own prefix; empty where the build or wine is absent.
+  std::vector<std::string> UnderWine(const std::string& program);
+
   // The aircraft frozen, a whole polling cycle later every field of the
   // three blocks' layouts, as commgr last received it, against the bytes at
   // the field's offset in the simulator.
   void ExpectBlocksMatchTheFrozenSimulator();
 
-  // How the node and the stand-in simulator are started; a fixture may
-  // change them before SetUp.
+  // How the node and its peers are started; a fixture may change them
+  // before SetUp. A program's command may begin with a prefix (for example
+  // a network namespace).
   std::vector<std::string> nodeProgram_;
   std::vector<std::string> stubProgram_;  // empty: simstub beside the tests, stream only
-  bool viaSimServer_ = true;              // false: the platform's own way to the simulator
+  std::vector<std::string> commgrPrefix_;
+  std::vector<std::string> commgrOptions_ = {"--port", "0"};
+  bool viaSimServer_ = true;  // false: the platform's own way to the simulator
+  bool onLoopback_ = true;    // false: the test writes the node's configuration
 
-  std::string directory_;
+  RunDirectory run_{"peers"};
+  const std::string directory_ = run_.path();
   std::unique_ptr<StubSimulator> stub_;
   std::unique_ptr<StandInCommgr> commgr_;
   std::unique_ptr<ScopedChild> node_;
   uint16_t port_ = 0;
+
+ private:
+  bool wine_ = false;
 };

@@ -28,6 +28,17 @@ std::vector<std::string> SplitLines(const std::string& text);
 // A fresh, empty directory inside the test directory.
 std::string MakeFreshDirectory(const std::string& name);
 
+// A fresh directory for the files of one test (MakeFreshDirectory).
+class RunDirectory {
+ public:
+  explicit RunDirectory(const std::string& name) : path_(MakeFreshDirectory(name)) {}
+  const std::string& path() const { return path_; }
+  std::string In(const std::string& name) const { return (std::filesystem::path(path_) / name).string(); }
+
+ private:
+  std::string path_;
+};
+
 // The lines the log gained since this object was made.
 class LogTail {
  public:

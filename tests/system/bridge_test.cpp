@@ -11,30 +11,22 @@ namespace {
 class Bridge : public NodeWithPeers {
  protected:
   void SetUp() override {
-    bin_ = ZEMSIM_WINDOWS_BIN;
-    if (!fs::exists(bin_ / "simbridge.exe") || !fs::exists(bin_ / "simstub.exe") || !fs::exists(ZEMSIM_WINE_SERVER)) {
-      GTEST_SKIP() << "no Windows build in " << bin_ << " or no wine";
-    }
-    platform::SetEnvironmentValue("WINEPREFIX", ZEMSIM_WINE_PREFIX);
-    platform::SetEnvironmentValue("WINEDEBUG", "-all");
-    stubProgram_ = {ZEMSIM_WINE_RUN, (bin_ / "simstub.exe").string()};
+    bridgeProgram_ = UnderWine("simbridge.exe");
+    stubProgram_ = UnderWine("simstub.exe");
+    if (bridgeProgram_.empty() || stubProgram_.empty()) GTEST_SKIP() << "no Windows build or no wine";
     viaSimServer_ = false;
     NodeWithPeers::SetUp();
   }
 
   void TearDown() override {
-    node_.reset();
     bridge_.reset();
-    stub_.reset();
-    EndWineSession(ZEMSIM_WINE_SERVER, directory_);
     NodeWithPeers::TearDown();
   }
 
   // The bridge with these configuration lines besides its listening address.
   void StartBridge(const std::string& allowLines) {
     WriteWholeFile(In("SimBridge.cfg"), "listen 127.0.0.1:0\n" + allowLines);
-    bridge_ = std::make_unique<ScopedChild>(std::vector<std::string>{ZEMSIM_WINE_RUN, (bin_ / "simbridge.exe").string()},
-                                            directory_, In("bridge.txt"));
+    bridge_ = std::make_unique<ScopedChild>(bridgeProgram_, directory_, In("bridge.txt"));
     ASSERT_TRUE(WaitForFileText(In("bridge.txt"), "Simulator link up\n", 60000)) << BridgeOutput();
     const std::string output = BridgeOutput();
     const size_t at = output.find("Listening on 127.0.0.1:");
@@ -49,7 +41,7 @@ class Bridge : public NodeWithPeers {
     return std::stoull(output.substr(output.rfind("lists ") + 6));
   }
 
-  fs::path bin_;
+  std::vector<std::string> bridgeProgram_;
   uint16_t bridgePort_ = 0;
   std::unique_ptr<ScopedChild> bridge_;
 };

@@ -102,11 +102,9 @@ struct MaskCase {
   const char* deaf;         // the one that does not
 };
 
-class CockpitLan : public testing::TestWithParam<MaskCase> {
+class CockpitLan : public NodeWithPeers, public testing::WithParamInterface<MaskCase> {
  protected:
   void SetUp() override {
-    platform::AdoptOrphanedDescendants();
-    directory_ = MakeFreshDirectory("lan");
     std::string hostName;
     ASSERT_TRUE(platform::LocalHostName(hostName));
     const std::string p = "/" + std::to_string(GetParam().prefix);
@@ -116,27 +114,12 @@ class CockpitLan : public testing::TestWithParam<MaskCase> {
                                                    {"far", {"192.168.60.20/16"}}},
                                  hostName);
     if (!lan_->ready()) GTEST_SKIP() << "network namespaces cannot be made here: " << lan_->why();
-  }
-
-  void TearDown() override {
-    node_.reset();
-    displays_.clear();
-    commgr_.reset();
-    stub_.reset();
-    for (platform::ChildProcess child : platform::CurrentChildren()) platform::KillProcess(child);
-    lan_.reset();
-  }
-
-  std::string In(const std::string& name) const { return (fs::path(directory_) / name).string(); }
-  std::string Console() const { return ReadTextFile(In("console.txt")); }
-
-  void StartPeersAndNode(const std::string& config) {
-    stub_ = std::make_unique<StubSimulator>(directory_, 0, std::vector<std::string>{},
-                                            Program("node", "simstub", {"--no-window"}));
-    ASSERT_TRUE(stub_->ready());
-    commgr_ = std::make_unique<StandInCommgr>(directory_, Lan::On("mgr"),
-                                              std::vector<std::string>{"--address", "192.168.50.2", "--port", "9050"});
-    ASSERT_TRUE(commgr_->ready()) << commgr_->Output();
+    nodeProgram_ = Program("node", "zemsim", {});
+    stubProgram_ = Program("node", "simstub", {"--no-window"});
+    commgrPrefix_ = Lan::On("mgr");
+    commgrOptions_ = {"--address", "192.168.50.2", "--port", "9050"};
+    onLoopback_ = false;
+    NodeWithPeers::SetUp();
     // The display hosts listen and never answer.
     for (const char* role : {"near", "far"}) {
       displays_[role] = std::make_unique<StandInCommgr>(
@@ -144,9 +127,12 @@ class CockpitLan : public testing::TestWithParam<MaskCase> {
           role == std::string("near") ? "near.txt" : "far.txt");
       ASSERT_TRUE(displays_[role]->ready());
     }
-    WriteWholeFile(In("ZemSim.cfg"), config + "simserver " + stub_->endpoint() + "\n");
-    node_ = std::make_unique<ScopedChild>(Program("node", "zemsim", {}), directory_, In("console.txt"));
-    ASSERT_TRUE(WaitForFileText(In("console.txt"), "Connected to CommMgr\n", 30000)) << Console() << commgr_->Output();
+  }
+
+  void TearDown() override {
+    displays_.clear();
+    NodeWithPeers::TearDown();
+    lan_.reset();
   }
 
   static std::vector<std::string> Program(const char* role, const char* name, const std::vector<std::string>& options) {
@@ -156,12 +142,8 @@ class CockpitLan : public testing::TestWithParam<MaskCase> {
     return command;
   }
 
-  std::string directory_;
   std::unique_ptr<Lan> lan_;
-  std::unique_ptr<StubSimulator> stub_;
-  std::unique_ptr<StandInCommgr> commgr_;
   std::map<std::string, std::unique_ptr<StandInCommgr>> displays_;
-  std::unique_ptr<ScopedChild> node_;
 };
 
 const MaskCase MASKS[] = {
@@ -173,7 +155,8 @@ TEST_P(CockpitLan, FindsComMgrByBroadcastAndCarriesBothWays) {
   const MaskCase& mask = GetParam();
   std::string config = "remote on\n";
   if (*mask.ipmask != '\0') config += std::string("ipmask ") + mask.ipmask + "\n";
-  ASSERT_NO_FATAL_FAILURE(StartPeersAndNode(config));
+  WriteWholeFile(In("ZemSim.cfg"), config + "simserver " + stub_->endpoint() + "\n");
+  ASSERT_NO_FATAL_FAILURE(StartNode());
 
   // The address search: both addresses in the hosts file's order, the private one chosen.
   const std::string log = ReadWholeFile(In("ZemSim.log"));

@@ -13,6 +13,19 @@ class NodeOnTheNetwork : public NodeWithPeers {
   }
 };
 
+TEST_F(NodeOnTheNetwork, InstallsTheKeyAndPollsWithoutLosingTheSimulator) {
+  ASSERT_TRUE(WaitForConsoleCount("Connected to simulator\n", 1, 10000)) << Console();
+  // The TAB key goes into the first free slot.
+  EXPECT_TRUE(stub_->WaitFor("write 0x3210 1: 09\nwrite 0x3211 1: 18\n", 5000)) << stub_->Output();
+  // Thirty lists served, then the node's whole run is over: none of them lost the link.
+  EXPECT_TRUE(Eventually([&] { return stub_->Ask("lists", "lists ") && std::stoi(LastAfter(stub_->Output(), "lists ")) >= 30; },
+                         10000));
+  ASSERT_TRUE(commgr_->Command("shutdown"));
+  int code = 0;
+  ASSERT_TRUE(node_->WaitForExit(10000, code)) << Console();
+  EXPECT_EQ(Console().find("Simulator disconnected"), std::string::npos) << Console();
+}
+
 // Knob steps start from the last values the polling loop read, which it
 // refreshes meanwhile on its own thread: each step still writes a whole
 // frequency and heading. (Under the thread checker, any unguarded read of a

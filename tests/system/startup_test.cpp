@@ -10,10 +10,10 @@ namespace {
 // Without a configuration file the node would choose a real address of the
 // host; its input stays open here, so it waits at the notice.
 TEST(NodeStartUp, FirstStartWithoutConfigurationShowsTheNoticeAfterBannerAndFreshLog) {
-  const std::filesystem::path directory = MakeFreshDirectory("node");
-  const auto in = [&directory](const char* name) { return (directory / name).string(); };
+  const RunDirectory run("node");
+  const auto in = [&run](const char* name) { return run.In(name); };
   WriteWholeFile(in("ZemSim.log"), "an older run\n");
-  ScopedChild node({ProgramBeside("zemsim")}, directory.string(), in("console.txt"), true);
+  ScopedChild node({ProgramBeside("zemsim")}, run.path(), in("console.txt"), true);
   ASSERT_TRUE(WaitForFileText(in("console.txt"), "Config file not found. Using Defaults.", 15000))
       << ReadTextFile(in("console.txt"));
   std::string console = ReadTextFile(in("console.txt"));

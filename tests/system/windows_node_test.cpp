@@ -5,31 +5,17 @@
 
 #include "support/node_peers.h"
 
-namespace fs = std::filesystem;
-
 namespace {
 
 class WindowsNodeUnderWine : public NodeWithPeers {
  protected:
   void SetUp() override {
-    const fs::path bin = ZEMSIM_WINDOWS_BIN;
-    if (!fs::exists(bin / "zemsim.exe") || !fs::exists(bin / "simstub.exe") || !fs::exists(ZEMSIM_WINE_SERVER)) {
-      GTEST_SKIP() << "no Windows build in " << bin << " or no wine";
-    }
-    platform::SetEnvironmentValue("WINEPREFIX", ZEMSIM_WINE_PREFIX);
-    platform::SetEnvironmentValue("WINEDEBUG", "-all");
-    nodeProgram_ = {ZEMSIM_WINE_RUN, (bin / "zemsim.exe").string()};
-    stubProgram_ = {ZEMSIM_WINE_RUN, (bin / "simstub.exe").string()};
+    nodeProgram_ = UnderWine("zemsim.exe");
+    stubProgram_ = UnderWine("simstub.exe");
+    if (nodeProgram_.empty() || stubProgram_.empty()) GTEST_SKIP() << "no Windows build or no wine";
     viaSimServer_ = false;
     NodeWithPeers::SetUp();
     if (!HasFatalFailure()) StartNode();
-  }
-
-  void TearDown() override {
-    node_.reset();
-    stub_.reset();
-    EndWineSession(ZEMSIM_WINE_SERVER, directory_);
-    NodeWithPeers::TearDown();
   }
 };
 
