@@ -34,6 +34,8 @@ void QueueRider() {
 }
 
 constexpr uint32_t TERMINATOR_SIZE = 4;
+// The list's byte limit refuses a read before the table of reads is full.
+static_assert((IPC_LIST_LIMIT - TERMINATOR_SIZE) / IPC_READ_HEADER < IPC_MAX_READS);
 
 bool Fits(uint32_t header, uint32_t size) {
   return static_cast<uint64_t>(IpcLink.cursor) + header + size + TERMINATOR_SIZE <= IPC_LIST_LIMIT;
@@ -112,7 +114,7 @@ bool IpcQueueRead(uint32_t offset, uint32_t size, void* destination, uint32_t& c
     code = 9;
     return false;
   }
-  if (!Fits(IPC_READ_HEADER, size) || IpcLink.readCount >= IPC_MAX_READS) {
+  if (!Fits(IPC_READ_HEADER, size)) {
     code = 15;
     return false;
   }

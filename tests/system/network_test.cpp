@@ -26,6 +26,23 @@ TEST_F(NodeOnTheNetwork, InstallsTheKeyAndPollsWithoutLosingTheSimulator) {
   EXPECT_EQ(Console().find("Simulator disconnected"), std::string::npos) << Console();
 }
 
+// What ComMgr's monitor shows of the blocks and the traffic is what the
+// simulator holds, end to end.
+TEST_F(NodeOnTheNetwork, CommgrShowsTheSimulatorsValues) {
+  ASSERT_TRUE(stub_->Ask("freeze", "frozen"));
+  for (const char* command : {"set 0x034E 12 27", "set 0x0350 15 08", "set 0x02BC 80 44 00 00", "set 0x057C C8 71 1C F7",
+                              "set 0x07CC 8E C3", "set 0x2010 00 00 00 00 00 E0 55 40", "set 0x2110 33 33 33 33 33 D3 56 40",
+                              "text 0x3500 Cessna 172 Skyhawk",
+                              "set 0xF080 92 10 00 00 00 00 48 41 00 00 35 C2 00 80 3B 45 00 80 8C 00 00 00 54 45 53 54 30 31 00"}) {
+    ASSERT_TRUE(stub_->Ask(command, "ok")) << command;
+  }
+  for (const char* shown : {"n1=87.5/91.3\n", "model=Cessna 17 activation=0 com1=127.12 nav1=108.15\n",
+                            "ias=137 bank=-12.5 ap_hdg=275\n",
+                            "aircraft id=4242 ident=TEST01 lat=12.5000 lon=-45.2500 alt=3000 hdg=180.0 gs=140\n"}) {
+    EXPECT_TRUE(commgr_->WaitFor(shown, 15000)) << shown << commgr_->Output();
+  }
+}
+
 // Knob steps start from the last values the polling loop read, which it
 // refreshes meanwhile on its own thread: each step still writes a whole
 // frequency and heading. (Under the thread checker, any unguarded read of a
