@@ -13,7 +13,7 @@
 #include "wire/msg_header.h"
 
 namespace {
-constexpr auto RESOURCE_WAIT = std::chrono::milliseconds(2500);
+constexpr auto RESOURCE_WAIT = std::chrono::milliseconds(RESOURCE_WAIT_MS);
 std::atomic<ReleaseHook> releaseHook{nullptr};
 
 // Every lock registered, for HeldResourceName; the node has a handful.
@@ -61,9 +61,14 @@ bool GetResource(ResourceHandle handle, const char* caller) {
     platform::ExitProcess(9191);
   }
   if (handle->Acquire(RESOURCE_WAIT)) return true;
+  ReportWaitTimedOut(caller);
+  return false;
+}
+
+void ReportWaitTimedOut(const char* caller) {
+  char text[200];
   FormatText(text, sizeof text, "GetResource() - Mutex wait timed out. Caller: %s", caller);
   ReportLockFailure(text);
-  return false;
 }
 
 void ReleaseResource(ResourceHandle handle, const char* caller) {

@@ -8,11 +8,17 @@ using ResourceHandle = TimedLock*;  // nullptr: no lock
 
 // Creates a lock and logs its name; ends the process (7765) when it cannot.
 ResourceHandle RegisterResource(const char* name);
+// How long a caller waits for a named lock.
+inline constexpr unsigned RESOURCE_WAIT_MS = 2500;
+
 // Waits at most 2500 ms. False when the wait ran out; the caller then does
 // not hold the lock and must not release it. A null handle ends the process
 // with 9191.
 bool GetResource(ResourceHandle handle, const char* caller);
 void ReleaseResource(ResourceHandle handle, const char* caller);
+// What a wait that ran out reports, for a wait on a lock's behalf that is
+// not GetResource's own.
+void ReportWaitTimedOut(const char* caller);
 
 // The name of a named lock that some thread holds at this moment, or
 // nullptr when every one is free (the log's lock among them). A lock still

@@ -6,6 +6,7 @@
 #include "platform/platform.h"
 #include "process/settings.h"
 #include "simlink/hot_keys.h"
+#include "simlink/ipc_batch.h"
 #include "simlink/ipc_link.h"
 #include "simlink/sim_connection.h"
 #include "wire/bytes.h"
@@ -123,32 +124,24 @@ uint16_t lastChangeA = 0;
 uint16_t lastChangeB = 0;
 
 template <size_t N, size_t M>
-bool QueueFields(const BlockField (&fields)[N], std::array<uint8_t, M>& block) {
-  uint32_t code = 0;
+bool QueueFields(IpcBatch& batch, const BlockField (&fields)[N], std::array<uint8_t, M>& block) {
   for (const BlockField& field : fields) {
-    if (!IpcQueueRead(field.simOffset, field.width, block.data() + field.blockOffset, code)) return false;
+    if (!batch.Read(field.simOffset, field.width, block.data() + field.blockOffset)) return false;
   }
   return true;
 }
 
-// Takes the lock, queues the block's fields and the extra reads, makes the
-// one exchange and finishes the block; every result but 0 leaves the block
-// as it was.
-template <typename Extra, typename Finish>
-uint32_t ReadBatch(const char* caller, Extra&& queueExtra, Finish&& finish) {
-  if (!GetResource(FsuipcLock, caller)) return 6;
-  uint32_t code = 0;
-  uint32_t result = 0;
-  if (!queueExtra()) {
-    IpcDropQueued();  // the half-queued batch points at this reader's temporaries
-    result = 5;
-  } else if (!IpcProcess(code)) {
-    result = 6;
-  } else {
-    finish();
-  }
-  ReleaseResource(FsuipcLock, caller);
-  return result;
+// Gathers the block's fields and the extra reads in one batch, has it
+// carried in one list and finishes the block; every result but 0 leaves the
+// block as it was.
+template <typename Queue, typename Finish>
+uint32_t ReadBatch(const char* caller, Queue&& queue, Finish&& finish) {
+  thread_local IpcBatch batch;
+  batch.Clear();
+  if (!queue(batch)) return 5;
+  if (!ExchangeBatch(batch, caller)) return 6;
+  finish();
+  return 0;
 }
 
 void CountChange(uint16_t value, uint16_t& last) {
@@ -194,15 +187,14 @@ uint32_t FSUIPCReadBlock10() {
   uint8_t computed[std::size(BLOCK_1_COMPUTED)][2][4] = {};
   return ReadBatch(
       "FSUIPCReadBlock10()",
-      [&] {
-        uint32_t code = 0;
+      [&](IpcBatch& batch) {
         for (size_t i = 0; i < std::size(BLOCK_1_COMPUTED); ++i) {
-          if (!IpcQueueRead(BLOCK_1_COMPUTED[i].valueOffset, 4, computed[i][0], code) ||
-              !IpcQueueRead(BLOCK_1_COMPUTED[i].scaleOffset, 4, computed[i][1], code)) {
+          if (!batch.Read(BLOCK_1_COMPUTED[i].valueOffset, 4, computed[i][0]) ||
+              !batch.Read(BLOCK_1_COMPUTED[i].scaleOffset, 4, computed[i][1])) {
             return false;
           }
         }
-        return QueueFields(BLOCK_1_FIELDS, Block1);
+        return QueueFields(batch, BLOCK_1_FIELDS, Block1);
       },
       [&] {
         for (size_t i = 0; i < std::size(BLOCK_1_COMPUTED); ++i) {
@@ -221,11 +213,10 @@ uint32_t FSUIPCReadBlock20() {
   std::array<char, FLIGHT_PLAN_PATH_SIZE> path{};
   return ReadBatch(
       "FSUIPCReadBlock20()",
-      [&] {
-        uint32_t code = 0;
-        return QueueFields(BLOCK_2_FIELDS, Block2) && IpcQueueRead(MODEL_NAME_OFFSET, MODEL_NAME_SIZE, model, code) &&
-               IpcQueueRead(CHANGE_COUNTER_A, 2, changeA, code) && IpcQueueRead(CHANGE_COUNTER_B, 2, changeB, code) &&
-               IpcQueueRead(FLIGHT_PLAN_PATH_OFFSET, FLIGHT_PLAN_PATH_SIZE, path.data(), code);
+      [&](IpcBatch& batch) {
+        return QueueFields(batch, BLOCK_2_FIELDS, Block2) && batch.Read(MODEL_NAME_OFFSET, MODEL_NAME_SIZE, model) &&
+               batch.Read(CHANGE_COUNTER_A, 2, changeA) && batch.Read(CHANGE_COUNTER_B, 2, changeB) &&
+               batch.Read(FLIGHT_PLAN_PATH_OFFSET, FLIGHT_PLAN_PATH_SIZE, path.data());
       },
       [&] {
         PutU16(Block2.data() + Block2Field::ActivationFlag, Settings.activateoffset ? 1 : 0);
@@ -248,10 +239,10 @@ uint32_t FSUIPCReadBlock30() {
   bool slotQueued = false;
   return ReadBatch(
       "FSUIPCReadBlock30()",
-      [&] {
-        if (!QueueFields(BLOCK_3_FIELDS, Block3)) return false;
+      [&](IpcBatch& batch) {
+        if (!QueueFields(batch, BLOCK_3_FIELDS, Block3)) return false;
         if (Settings.hotKeyChar != 0 && TabKeySlot != 0) {
-          slotQueued = QueueSlotReads(slot);
+          slotQueued = QueueSlotReads(batch, slot);
           return slotQueued;
         }
         return true;
@@ -276,19 +267,10 @@ uint32_t ReadBlock(uint32_t blockNumber) {
 }
 
 uint32_t ReadRemoteData(RemoteDataRecord* destination) {
-  if (!GetResource(FsuipcLock, "ReadRemoteData()")) return 6;
-  uint32_t code = 0;
+  thread_local IpcBatch batch;
+  batch.Clear();
   for (const BlockField& field : REMOTE_DATA_FIELDS) {
-    if (!IpcQueueRead(field.simOffset, field.width, destination->data() + field.blockOffset, code)) {
-      IpcDropQueued();
-      ReleaseResource(FsuipcLock, "ReadRemoteData(1)");
-      return 5;
-    }
+    if (!batch.Read(field.simOffset, field.width, destination->data() + field.blockOffset)) return 5;
   }
-  if (!IpcProcess(code)) {
-    ReleaseResource(FsuipcLock, "ReadRemoteData(2)");
-    return 6;
-  }
-  ReleaseResource(FsuipcLock, "ReadRemoteData(3)");
-  return 0;
+  return ExchangeBatch(batch, "ReadRemoteData()") ? 0 : 6;
 }

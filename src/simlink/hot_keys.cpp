@@ -3,6 +3,7 @@
 #include "platform/platform.h"
 #include "process/print.h"
 #include "process/settings.h"
+#include "simlink/ipc_batch.h"
 #include "simlink/ipc_link.h"
 #include "simlink/sim_connection.h"
 
@@ -13,16 +14,6 @@ namespace {
 // (slot offset << 8 | character; 0: none since TestKey last looked).
 std::atomic<uint64_t> keySeen{0};
 }
-
-namespace {
-
-// One exchange of one request, under the lock the caller holds.
-bool WriteByte(uint32_t offset, uint8_t value) {
-  uint32_t code = 0;
-  return IpcQueueWrite(offset, 1, &value, code) && IpcProcess(code);
-}
-
-}  // namespace
 
 bool InstallTabKey() {
   // With no hot key configured nothing is installed, and TestKey leaves the
@@ -66,17 +57,17 @@ uint32_t InstallHotKey(uint8_t key, uint8_t secondByte) {
   return 0;
 }
 
-bool QueueSlotReads(SlotReads& reads) {
+bool QueueSlotReads(IpcBatch& batch, SlotReads& reads) {
   reads = SlotReads{};
   reads.slot = TabKeySlot;
   if (!SimConnected || reads.slot == 0) return false;
-  uint32_t code = 0;
-  return IpcQueueRead(reads.slot, 1, &reads.key, code) && IpcQueueRead(reads.slot + 3, 1, &reads.press, code);
+  return batch.Read(reads.slot, 1, &reads.key) && batch.Read(reads.slot + 3, 1, &reads.press);
 }
 
 uint8_t TakePress(const SlotReads& reads) {
   keySeen = (static_cast<uint64_t>(reads.slot) << 8) | reads.key | (1ULL << 63);
-  if (reads.press != 0) WriteByte(reads.slot + 3, 0);
+  const uint8_t cleared = 0;
+  if (reads.press != 0) FSUIPCWrite(reads.slot + 3, 1, &cleared);
   return reads.press == 1 ? 0 : reads.press;
 }
 

@@ -1,11 +1,13 @@
 #pragma once
 // The simulator hot key: TAB registered in one of the simulator's 56 key
 // slots, so that a press in the simulator reaches the network in Block 3.
-// InstallTabKey, InstallHotKey and the press operations must be called with
-// the "FSUIPC" lock held; TestKey takes it itself.
+// InstallTabKey and InstallHotKey must be called with the "FSUIPC" lock
+// held; TestKey takes it itself.
 
 #include <atomic>
 #include <cstdint>
+
+class IpcBatch;
 
 inline constexpr uint32_t HOT_KEY_AREA = 0x3210;
 inline constexpr uint32_t HOT_KEY_SLOTS = 56;
@@ -24,14 +26,15 @@ uint32_t InstallHotKey(uint8_t key, uint8_t secondByte);
 // link and key when it does not.
 void TestKey();
 // The slot's key character and press byte travel in the Block 3 batch:
-// QueueSlotReads queues their reads (false, queueing nothing, while no key
-// is installed or the link is down). After the exchange TakePress hands the
-// key character to the next TestKey, clears a press in the simulator and
-// gives the value to report (a press byte of 1 is cleared but not reported).
+// QueueSlotReads adds their reads (false while no key is installed or the
+// link is down). After the exchange TakePress, which needs no lock, hands
+// the key character to the next TestKey, clears a press in the simulator
+// and gives the value to report (a press byte of 1 is cleared but not
+// reported).
 struct SlotReads {
   uint32_t slot = 0;
   uint8_t key = 0;
   uint8_t press = 0;
 };
-bool QueueSlotReads(SlotReads& reads);
+bool QueueSlotReads(IpcBatch& batch, SlotReads& reads);
 uint8_t TakePress(const SlotReads& reads);

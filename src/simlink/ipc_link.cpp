@@ -21,6 +21,7 @@ IpcTransport* transportOverride = nullptr;
 // is there (0: none).
 constexpr uint64_t RIDER_PRESENT = 1ULL << 63;
 std::atomic<uint64_t> rider{0};
+std::atomic<uint64_t> listsSent{0};
 
 void QueueRider() {
   uint64_t waiting = rider.exchange(0);
@@ -149,6 +150,8 @@ bool IpcQueueWrite(uint32_t offset, uint32_t size, const void* source, uint32_t&
   return true;
 }
 
+uint64_t IpcListsSent() { return listsSent.load(); }
+
 void IpcWriteAlong(uint32_t offset, uint8_t value) {
   rider = RIDER_PRESENT | (static_cast<uint64_t>(offset) << 8) | value;
 }
@@ -245,6 +248,7 @@ bool IpcProcess(uint32_t& code) {
   }
 
   uint32_t answer = 0;
+  ++listsSent;
   bool ok = SendList(length, answer, code);
   if (ok && answer != 1) {
     code = 13;

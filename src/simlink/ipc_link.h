@@ -59,6 +59,9 @@ bool IpcQueueRead(uint32_t offset, uint32_t size, void* destination, uint32_t& c
 bool IpcQueueWrite(uint32_t offset, uint32_t size, const void* source, uint32_t& code);
 bool IpcProcess(uint32_t& code);
 
+// Lists sent to the simulator since the process started.
+uint64_t IpcListsSent();
+
 // A one-byte write that travels at the end of the next list anyone sends,
 // instead of costing an exchange of its own; a newer one replaces one not
 // yet sent. Needs no lock.

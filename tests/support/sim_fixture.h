@@ -82,9 +82,10 @@ class SimulatorTest : public testing::Test {
 
   // From now on, each exchange that reaches the server as its records, in
   // order: "R0D0C/2" for a read of 2 bytes at 0x0D0C, "W07BC/4" for a write.
-  void RecordExchanges() {
+  // The hook runs after each list is recorded, before it goes back.
+  void RecordExchanges(std::function<void()> hook = {}) {
     exchanges.clear();
-    server.tamper = [this](uint8_t* list, uint32_t length) {
+    server.tamper = [this, hook](uint8_t* list, uint32_t length) {
       std::vector<std::string> records;
       for (uint32_t at = 0; at + 12 <= length;) {
         uint32_t id = GetU32(list + at);
@@ -97,6 +98,7 @@ class SimulatorTest : public testing::Test {
         at += (id == 1 ? 16 : 12) + size;
       }
       exchanges.push_back(records);
+      if (hook) hook();
     };
   }
 
