@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "process/resource.h"
+#include "simlink/frame_estimate.h"
 #include "simlink/ipc_link.h"
 #include "simlink/sim_connection.h"
 
@@ -31,6 +32,10 @@ std::mutex lineLock;
 std::condition_variable lineChanged;
 std::deque<Passage*> waitingLine;
 bool leaderPresent = false;
+// The simulator's frames, as the leaders' lists show them; the link they
+// were learnt on.
+FrameEstimate frames;
+uint32_t framesLearntOnOpen = 0;
 
 // The leader's part, with the "FSUIPC" lock held: lists until its own batch
 // is back. Each list takes the waiting batches from the front, whole, while
@@ -38,7 +43,15 @@ bool leaderPresent = false;
 void LeadUntilBack(Passage& own) {
   std::vector<Passage*> carried;
   std::unique_lock<std::mutex> line(lineLock);
+  if (framesLearntOnOpen != IpcLink.openCounter) {
+    frames.Forget();  // another link, maybe another simulator
+    framesLearntOnOpen = IpcLink.openCounter;
+  }
   while (own.state != Passage::State::Back) {
+    // Just before the simulator's next frame ends, with every batch that
+    // came meanwhile.
+    const auto sendAt = frames.SendTime(FrameEstimate::Clock::now());
+    while (FrameEstimate::Clock::now() < sendAt) lineChanged.wait_until(line, sendAt);
     carried.clear();
     uint32_t used = 0;
     while (!waitingLine.empty() && FitsBeside(used, waitingLine.front()->batch->listBytes())) {
@@ -58,13 +71,16 @@ void LeadUntilBack(Passage& own) {
         break;
       }
     }
+    const auto sent = FrameEstimate::Clock::now();
     if (ok) {
       ok = IpcProcess(code);
     } else {
       IpcDropQueued();  // the link closed under the waiting batches
     }
+    const auto back = FrameEstimate::Clock::now();
 
     line.lock();
+    if (ok) frames.Observe(sent, back);
     for (Passage* passage : carried) {
       passage->ok = ok;
       passage->state = Passage::State::Back;
