@@ -11,27 +11,6 @@
 
 namespace {
 
-struct TextCase {
-  const char* text;
-  uint32_t address;
-};
-
-class DottedDecimalText : public testing::TestWithParam<TextCase> {};
-
-TEST_P(DottedDecimalText, ReadsFourPartsOrNothing) {
-  EXPECT_EQ(ParseDottedDecimal(GetParam().text), GetParam().address);
-}
-
-void PrintTo(const TextCase& c, std::ostream* out) { *out << '"' << c.text << '"'; }
-
-INSTANTIATE_TEST_SUITE_P(Table, DottedDecimalText,
-                         testing::Values(TextCase{"127.0.0.1", 0x7F000001}, TextCase{"192.168.1.20", 0xC0A80114},
-                                         TextCase{"0.0.0.0", 0}, TextCase{"255.255.255.255", INVALID_IPV4},
-                                         TextCase{"256.1.1.1", INVALID_IPV4}, TextCase{"1.2.3", INVALID_IPV4},
-                                         TextCase{"1.2.3.4.5", INVALID_IPV4}, TextCase{"1.2.3.4 ", INVALID_IPV4},
-                                         TextCase{"a.b.c.d", INVALID_IPV4}, TextCase{"", INVALID_IPV4},
-                                         TextCase{"0001.2.3.4", INVALID_IPV4}));
-
 uint32_t Ip(const char* text) { return ParseDottedDecimal(text); }
 
 struct SearchCase {
@@ -69,31 +48,6 @@ INSTANTIATE_TEST_SUITE_P(
                     SearchCase{"TextPrefixOnly172", {Ip("172.217.1.1")}, "172.217.1.1", 1},
                     SearchCase{"Ten", {Ip("10.1.2.3"), Ip("192.168.0.1")}, "10.1.2.3", 1},
                     SearchCase{"Empty", {}, nullptr, 0}), RowName());
-
-struct BroadcastCase {
-  const char* address;
-  const char* mask;
-  uint16_t port;
-  const char* broadcast;
-};
-
-class Broadcasts : public testing::TestWithParam<BroadcastCase> {};
-
-TEST_P(Broadcasts, AreTheSubnetWithAllHostBitsSet) {
-  StdoutCapture out;
-  Ipv4Endpoint& record = GetBroadcastAddress(false, GetParam().address, GetParam().mask, GetParam().port);
-  EXPECT_EQ(DottedDecimal(record.address), GetParam().broadcast);
-  EXPECT_EQ(record.port, GetParam().port);
-  EXPECT_EQ(&record, GetParam().port == 9019 ? &NetState.MonitorBcastAddr : &NetState.RemoteBcastAddr);
-  EXPECT_NE(out.Take().find(std::string("    Net: \t") + GetParam().broadcast + "\n\n"), std::string::npos);
-}
-
-void PrintTo(const BroadcastCase& c, std::ostream* out) { *out << c.address << "/" << c.mask << ":" << c.port; }
-
-INSTANTIATE_TEST_SUITE_P(Table, Broadcasts,
-                         testing::Values(BroadcastCase{"192.168.1.20", "255.255.255.0", 9019, "192.168.1.255"},
-                                         BroadcastCase{"192.168.1.20", "255.255.0.0", 9102, "192.168.255.255"},
-                                         BroadcastCase{"127.0.0.1", "255.255.255.0", 9019, "127.0.0.255"}));
 
 // A restarted instance can find its predecessor still on the node's port:
 // it waits for the port instead of ending, so that a node keeps running.

@@ -174,12 +174,16 @@ TEST_F(ChangeVarTest, AltitudeStepDownFloorsAtZero) {
   EXPECT_EQ(Written(), "07D4: 00 00 00 00");
 }
 
+// A server that answers lists with reads wrongly (the link itself stays
+// usable, so a write would still arrive).
 TEST_F(ChangeVarTest, ReadChangeWriteItemsWriteNothingWhenTheReadFails) {
-  server.failingAttempts = 1000;
-  server.failure = IpcAttempt::Failed;
-  IpcTiming.sendAttempts = 1;
+  server.tamper = [](uint8_t* list, uint32_t) {
+    if (GetU32(list) == 1) PutU32(list + 12, 77);  // a read's tag the node never gave
+  };
   for (int32_t fsx : {16, 95, 96}) EXPECT_TRUE(ChangeVar(fsx, 1));
   EXPECT_EQ(Written(), "");
+  EXPECT_TRUE(ChangeVar(165, 1));
+  EXPECT_EQ(Written(), "07BC: 01 00 00 00") << "the link still carries writes";
 }
 
 TEST_F(ChangeVarTest, DoubleForm) {

@@ -16,31 +16,6 @@ TEST(Bcd, DigitsBothWays) {
   EXPECT_EQ(AdfToTenths(0x0234, 0x0105), 12345);
 }
 
-struct BandCase {
-  bool com;
-  uint16_t word;
-  int32_t step;
-  uint16_t result;
-};
-
-class BandSteps : public testing::TestWithParam<BandCase> {};
-
-TEST_P(BandSteps, WrapWithinTheirBand) {
-  uint16_t result = 0;
-  bool stepped = GetParam().com ? ComBandStep(GetParam().word, GetParam().step, result)
-                                : NavBandStep(GetParam().word, GetParam().step, result);
-  ASSERT_TRUE(stepped);
-  EXPECT_EQ(result, GetParam().result) << std::hex << GetParam().word << " by " << std::dec << GetParam().step;
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Table, BandSteps,
-    testing::Values(BandCase{true, 0x3695, 5, 0x1800}, BandCase{true, 0x1800, -5, 0x3695},
-                    BandCase{true, 0x2345, 0, 0x2345}, BandCase{true, 0x3700, 0, 0x1800},
-                    BandCase{true, 0x3650, 100, 0x1850}, BandCase{false, 0x1795, 5, 0x0805},
-                    BandCase{false, 0x0800, -5, 0x1790}, BandCase{false, 0x1000, 100, 0x1100},
-                    BandCase{false, 0x0850, -100, 0x1745}));
-
 TEST(BandSteps, NoFrequencyYetIsNotStepped) {
   uint16_t result = 0xBEEF;
   EXPECT_FALSE(ComBandStep(0x0000, -5, result));
