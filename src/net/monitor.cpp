@@ -47,6 +47,7 @@ void MonitorTick() {
     // registering until an address message comes.
     NetState.MissedTicks = 0;
     NetState.Connected = true;
+    NetState.UnansweredRegistrations = 0;
     Print("Connected to CommMgr\n");
   } else if (arrived) {
     NetState.MissedTicks = 0;
@@ -63,6 +64,7 @@ void MonitorTick() {
     WriteMsgHeader(message.data(), header);
     std::copy(text.begin(), text.end(), message.begin() + MSG_HEADER_SIZE);
     SendMonitorBroadcast(message.data(), message.size());
+    ++NetState.UnansweredRegistrations;
   }
 }
 

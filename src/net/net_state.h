@@ -37,6 +37,8 @@ struct NetStateRecord {
   std::atomic<bool> MsgArrived{false};
   std::atomic<int32_t> MissedTicks{0};
   std::atomic<uint8_t> Heartbeat{0};
+  // Registrations broadcast since the node was last connected.
+  std::atomic<uint32_t> UnansweredRegistrations{0};
 };
 
 extern NetStateRecord NetState;

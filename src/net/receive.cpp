@@ -81,6 +81,7 @@ void HandleAddress(const uint8_t* message) {
   if (!NetState.Connected) {
     PrintFormat("Connected to CommMgr\n   Port: %d\n     IP: %s\n", port, address);
     NetState.Connected = true;
+    NetState.UnansweredRegistrations = 0;
   }
   NetState.MsgArrived = true;
 }

@@ -2,6 +2,7 @@
 
 #include "flightplan/flight_plan.h"
 #include "net/monitor.h"
+#include "net/net_state.h"
 #include "platform/platform.h"
 #include "process/console.h"
 #include "process/print.h"
@@ -17,6 +18,7 @@
 #include <cstring>
 
 uint32_t BlockSequence = 0;
+std::atomic<uint64_t> BlocksSent{0};
 
 namespace {
 
@@ -25,6 +27,7 @@ std::array<uint8_t, TRAFFIC_MESSAGE_SIZE> BlockSendBuffer{};  // the polling thr
 uint32_t trafficStep = 0;
 
 void SendRecord(uint8_t* record, size_t length, uint32_t type) {
+  if (NetState.Connected) ++BlocksSent;
   MsgHeader header = ReadMsgHeader(record);
   header.MsgClass = MSG_CLASS_DATA;
   header.MsgType = type;

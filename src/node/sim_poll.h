@@ -2,6 +2,7 @@
 // The simulator polling loop: Block 1, 2 and 3 read in turn, each sent to
 // the network after a good read, and the loss of the simulator noticed.
 
+#include <atomic>
 #include <cstdint>
 
 // The thread body; never returns.
@@ -12,6 +13,8 @@ void SimPollStep(uint32_t step);
 
 // The block and traffic messages share one sequence: 0 to 999.
 uint32_t NextBlockSequence();
+// Blocks 1, 2 and 3 sent to ComMgr since the start.
+extern std::atomic<uint64_t> BlocksSent;
 extern uint32_t BlockSequence;
 
 // The five senders: stamp the record's header, copy it whole into the send

@@ -18,6 +18,15 @@ void ConsoleWrite(const char* text);
 // Returns -1 once the input has ended; it never returns a key after that.
 int ReadConsoleKey();
 
+// Switches off the console's QuickEdit mode (Windows), in which a click
+// into the window stops every thread that prints until the selection ends.
+// True when the console now runs without it (always where there is none).
+bool DisableQuickEdit();
+
+// The title of the console window (Windows), or of the terminal when
+// standard output is one (POSIX); UTF-8. False when nothing shows it.
+bool SetConsoleTitleText(const char* title);
+
 // Waits until a line (or the end) of standard input has been read.
 void WaitForInputLine();
 
@@ -147,13 +156,14 @@ std::vector<ChildProcess> CurrentChildren();
 using SocketHandle = int64_t;
 inline constexpr SocketHandle NO_SOCKET = -1;
 
-enum class IoStatus { Ok, TimedOut, Closed, Error };
+enum class IoStatus { Ok, TimedOut, Closed, Refused, Error };
 
 // An IPv4 address (host byte order) from dotted decimal or a host name.
 bool ResolveIpv4(const char* host, uint32_t& address);
 
 // A TCP connection with small-packet delay switched off; NO_SOCKET on failure,
-// with status TimedOut when the time-out passed first, else Error.
+// with status TimedOut when the time-out passed first, Refused when nobody
+// listens there, else Error.
 SocketHandle TcpConnect(uint32_t address, uint16_t port, uint32_t timeoutMs, IoStatus& status);
 // A listening TCP socket (port 0: any free port); NO_SOCKET on failure.
 SocketHandle TcpListen(uint32_t address, uint16_t port);

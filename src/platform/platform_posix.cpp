@@ -112,6 +112,16 @@ void ConsoleWrite(const char* text) {
   std::fflush(stdout);
 }
 
+bool DisableQuickEdit() { return true; }  // a POSIX terminal stops nobody for a selection
+
+bool SetConsoleTitleText(const char* title) {
+  if (!isatty(STDOUT_FILENO)) return false;
+  std::string sequence = std::string("\033]0;") + title + "\007";
+  std::fputs(sequence.c_str(), stdout);
+  std::fflush(stdout);
+  return true;
+}
+
 int ReadConsoleKey() {
   static std::atomic<bool> ended{false};
   if (ended) return -1;
@@ -442,6 +452,7 @@ SocketHandle TcpConnect(uint32_t address, uint16_t port, uint32_t timeoutMs, IoS
   sockaddr_in target = Ipv4(address, port);
   if (::connect(fd, reinterpret_cast<sockaddr*>(&target), sizeof target) != 0) {
     if (errno != EINPROGRESS) {
+      if (errno == ECONNREFUSED) status = IoStatus::Refused;
       ::close(fd);
       return NO_SOCKET;
     }
@@ -449,7 +460,7 @@ SocketHandle TcpConnect(uint32_t address, uint16_t port, uint32_t timeoutMs, IoS
     int error = 0;
     socklen_t length = sizeof error;
     if (status != IoStatus::Ok || getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0) {
-      if (status == IoStatus::Ok) status = IoStatus::Error;
+      if (status == IoStatus::Ok) status = error == ECONNREFUSED ? IoStatus::Refused : IoStatus::Error;
       ::close(fd);
       return NO_SOCKET;
     }

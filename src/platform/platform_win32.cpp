@@ -56,6 +56,25 @@ void ConsoleWrite(const char* text) {
   std::fflush(stdout);
 }
 
+bool DisableQuickEdit() {
+  HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+  DWORD mode = 0;
+  if (!GetConsoleMode(input, &mode)) return true;  // no console: nothing to click into
+  // Extended flags must be named for the QuickEdit bit to be taken.
+  const DWORD wanted = (mode | ENABLE_EXTENDED_FLAGS) & ~static_cast<DWORD>(ENABLE_QUICK_EDIT_MODE);
+  if (!SetConsoleMode(input, wanted)) return false;
+  DWORD now = 0;
+  return GetConsoleMode(input, &now) && (now & ENABLE_QUICK_EDIT_MODE) == 0;
+}
+
+bool SetConsoleTitleText(const char* title) {
+  int size = MultiByteToWideChar(CP_UTF8, 0, title, -1, nullptr, 0);
+  if (size <= 0) return false;
+  std::wstring wide(static_cast<size_t>(size), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, title, -1, wide.data(), size);
+  return SetConsoleTitleW(wide.c_str()) != 0;
+}
+
 int ReadConsoleKey() {
   static std::atomic<bool> ended{false};
   if (ended) return -1;
@@ -382,7 +401,7 @@ SocketHandle TcpConnect(uint32_t address, uint16_t port, uint32_t timeoutMs, IoS
     int length = sizeof error;
     if (status != IoStatus::Ok ||
         getsockopt(socket, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) != 0 || error != 0) {
-      if (status == IoStatus::Ok) status = IoStatus::Error;
+      if (status == IoStatus::Ok) status = error == WSAECONNREFUSED ? IoStatus::Refused : IoStatus::Error;
       closesocket(socket);
       return NO_SOCKET;
     }

@@ -38,6 +38,13 @@ void SetDebug(const char* value) {
 
 void Ignore(const char*) {}
 
+// A line the node cannot use is logged and, since the configuration is read
+// at start while the operator looks, shown on the console as well.
+void ReportUnusable(const char* text) {
+  Log(text);
+  Print(text);
+}
+
 // A port the node cannot bind as written would be advertised all the same,
 // and ComMgr would answer where nobody listens.
 void SetPort(const char* value) {
@@ -45,7 +52,9 @@ void SetPort(const char* value) {
   if (port >= 1 && port <= 65535) {
     Settings.port = port;
   } else {
-    LogFormat("ReadConfig() - Port %d is outside 1 to 65535; keeping %d\n", port, Settings.port);
+    char line[120];
+    FormatText(line, sizeof line, "ReadConfig() - Port %d is outside 1 to 65535; keeping %d\n", port, Settings.port);
+    ReportUnusable(line);
   }
 }
 
@@ -71,22 +80,36 @@ constexpr ConfigKey CONFIG_KEYS[] = {
     {"simserver", [](const char* v) { CopyText(Settings.simserver, v); }},
 };
 
+const ConfigKey* FindKey(const char* word) {
+  for (const ConfigKey& entry : CONFIG_KEYS) {
+    if (std::strcmp(word, entry.key) == 0) return &entry;
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 void ReadConfigFrom(CharSource& source) {
   WordReader reader(source);
   char key[WORD_CAPACITY];
   char value[WORD_CAPACITY];
-  // A key left without a value at the very end of the file is ignored.
-  while (reader.NextWord(key) && reader.NextWord(value)) {
+  char line[2 * WORD_CAPACITY + 80];
+  while (reader.NextWord(key)) {
+    if (!reader.NextWord(value)) {
+      // A key left without a value at the very end of the file is ignored.
+      LowerCase(key);
+      FormatText(line, sizeof line, "ReadConfig() - %s at the end of the file has no value; ignored\n", key);
+      ReportUnusable(line);
+      break;
+    }
     LowerCase(key);
     LowerCase(value);
-    const ConfigKey* match = nullptr;
-    for (const ConfigKey& entry : CONFIG_KEYS) {
-      if (std::strcmp(key, entry.key) == 0) {
-        match = &entry;
-        break;
-      }
+    const ConfigKey* match = FindKey(key);
+    // A key without its value takes the next key as its value, and every
+    // pair after it is one word out.
+    if (match != nullptr && FindKey(value) != nullptr && std::strcmp(key, value) != 0) {
+      FormatText(line, sizeof line, "ReadConfig() - The value of %s is the key %s: is a value missing?\n", key, value);
+      ReportUnusable(line);
     }
     if (match != nullptr) {
       match->apply(value);
@@ -95,17 +118,35 @@ void ReadConfigFrom(CharSource& source) {
     } else if (std::strcmp(key, "debug") == 0) {
       SetDebug(value);
     } else {
-      LogFormat("Unable to recognize: %s\n", key);
+      FormatText(line, sizeof line, "Unable to recognize: %s\n", key);
+      ReportUnusable(line);
     }
   }
 }
 
 bool DirectoryExists(const char* path) { return platform::DirectoryExists(path); }
 
-std::FILE* OpenConfigFile(const char* name) {
+namespace {
+// The file OpenConfigFile opens, relative to the current directory or not.
+std::string ConfigFilePath(const char* name) {
   std::string directory = platform::RootPath("ZemSimConfigs");
-  std::string path = DirectoryExists(directory.c_str()) ? directory + platform::PathSeparator() + name + ".cfg"
-                                                        : std::string(name) + ".cfg";
+  return DirectoryExists(directory.c_str()) ? directory + platform::PathSeparator() + name + ".cfg"
+                                            : std::string(name) + ".cfg";
+}
+}  // namespace
+
+std::string ConfigFileShown(bool found) {
+  const std::string directory = platform::RootPath("ZemSimConfigs");
+  const std::string here = platform::CurrentDirectory() + platform::PathSeparator() + "ZemSim.cfg";
+  if (DirectoryExists(directory.c_str())) {
+    const std::string there = directory + platform::PathSeparator() + "ZemSim.cfg";
+    return found ? there : "none found; looked for " + there + " only (that folder is used whenever it exists)";
+  }
+  return found ? here : "none found; looked for " + directory + " (no such folder), then " + here;
+}
+
+std::FILE* OpenConfigFile(const char* name) {
+  std::string path = ConfigFilePath(name);
   if (path.size() > PATH_CAPACITY - 1) return nullptr;  // a cut path would name another file
   return std::fopen(path.c_str(), "r");
 }

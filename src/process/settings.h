@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 #include "process/char_source.h"
 #include "process/copyable_atomic.h"
@@ -37,3 +38,8 @@ void ReadConfigFrom(CharSource& source);
 std::FILE* OpenConfigFile(const char* name);
 
 bool DirectoryExists(const char* path);
+
+// Where the configuration is looked for, as the operator should read it:
+// the full path of the file ReadConfig reads, and, when none was found,
+// every place that was looked at.
+std::string ConfigFileShown(bool found);

@@ -20,6 +20,8 @@ class InProcessTransport final : public IpcTransport {
   }
   bool FoundAsLegacyServer() const override { return legacyServer; }
   IpcAttempt SendOnce(uint8_t* view, uint32_t length, uint32_t timeoutMs, uint32_t& answer) override;
+  std::string Where() const override { return "the simulator in this process"; }
+  std::string OpenProblem(uint32_t code) const override { return "open code " + std::to_string(code); }
 
   OffsetSpace space;
   uint32_t openCode = 0;         // non-zero: Open fails with this code

@@ -69,7 +69,11 @@ IpcTransport* SelectIpcTransport() {
   return &window;
 }
 
-bool IpcOpen(uint32_t& code) {
+namespace {
+
+// Opens the transport and makes the version handshake; false with the
+// failing step's code.
+bool OpenAndShake(uint32_t& code) {
   if (IpcLink.view != nullptr) {
     code = 1;
     return false;
@@ -102,6 +106,13 @@ bool IpcOpen(uint32_t& code) {
   IpcLink.simulatorVersion &= 0xFFFF;
   code = 0;
   return true;
+}
+}  // namespace
+
+bool IpcOpen(uint32_t& code) {
+  const bool open = OpenAndShake(code);
+  IpcLink.lastOpenCode = code;
+  return open;
 }
 
 void IpcClose() {

@@ -42,6 +42,7 @@ struct IpcLinkRecord {
   uint32_t serverVersion = 0;
   uint32_t simulatorVersion = 0;
   uint32_t openCounter = 0;
+  uint32_t lastOpenCode = 0;  // of the last IpcOpen: why the link is not open
   // Set when a list could not be delivered at all: the link is dead, and
   // the lists other threads queue behind it fail at once (code 12) instead
   // of each spending every attempt again, until the link is opened anew.

@@ -15,6 +15,10 @@ uint32_t RemainingMs(std::chrono::steady_clock::time_point deadline) {
 
 }  // namespace
 
+namespace {
+const char* Endpoint() { return Settings.simserver[0] != '\0' ? Settings.simserver : DEFAULT_SIM_SERVER; }
+}  // namespace
+
 bool ParseSimServer(const char* text, std::string& host, uint16_t& port) {
   std::string endpoint = text;
   size_t colon = endpoint.rfind(':');
@@ -45,12 +49,34 @@ IpcAttempt StreamTransport::Connect(uint32_t timeoutMs) {
 
 uint32_t StreamTransport::Open(uint32_t& openCounter, uint8_t*& view) {
   std::string host;
-  const char* endpoint = Settings.simserver[0] != '\0' ? Settings.simserver : DEFAULT_SIM_SERVER;
-  if (!ParseSimServer(endpoint, host, port_) || !platform::ResolveIpv4(host.c_str(), address_)) return 2;
-  if (Connect(STREAM_OPEN_TIMEOUT_MS) != IpcAttempt::Delivered) return 2;
+  if (!ParseSimServer(Endpoint(), host, port_)) {
+    problem_ = std::string("simserver \"") + Endpoint() + "\" is not HOST:PORT";
+    return 2;
+  }
+  if (!platform::ResolveIpv4(host.c_str(), address_)) {
+    problem_ = "the simulator's host " + host + " cannot be found";
+    return 2;
+  }
+  platform::IoStatus status = platform::IoStatus::Error;
+  socket_ = platform::TcpConnect(address_, port_, STREAM_OPEN_TIMEOUT_MS, status);
+  if (socket_ == platform::NO_SOCKET) {
+    problem_ = status == platform::IoStatus::Refused    ? "connection refused at " + Where() + ": nothing listens there"
+               : status == platform::IoStatus::TimedOut ? "no answer from " + Where() + " within 1 s"
+                                                        : "cannot connect to " + Where();
+    return 2;
+  }
   ++openCounter;
   view = view_.data();
   return 0;
+}
+
+std::string StreamTransport::Where() const { return Endpoint(); }
+
+std::string StreamTransport::OpenProblem(uint32_t code) const {
+  // A server that takes the connection and closes it unanswered refuses
+  // this PC (a bridge's allow list) or does not speak the protocol.
+  if (code == 11 || code == 12) return "connection closed by the server at " + Where() + " at once";
+  return problem_;
 }
 
 void StreamTransport::Close() {

@@ -25,6 +25,8 @@ class StreamTransport final : public IpcTransport {
   uint32_t Open(uint32_t& openCounter, uint8_t*& view) override;
   void Close() override;
   IpcAttempt SendOnce(uint8_t* view, uint32_t length, uint32_t timeoutMs, uint32_t& answer) override;
+  std::string Where() const override;
+  std::string OpenProblem(uint32_t code) const override;
 
  private:
   IpcAttempt Connect(uint32_t timeoutMs);
@@ -32,6 +34,7 @@ class StreamTransport final : public IpcTransport {
 
   uint32_t address_ = 0;
   uint16_t port_ = 0;
+  std::string problem_;  // why the last open failed
   platform::SocketHandle socket_ = platform::NO_SOCKET;
   std::array<uint8_t, IPC_BUFFER_SIZE> view_{};
   std::array<uint8_t, IPC_LIST_LIMIT> reply_{};

@@ -4,6 +4,7 @@
 // every transport (ipc_link.h).
 
 #include <cstdint>
+#include <string>
 
 enum class IpcAttempt { Delivered, TimedOut, Failed };
 
@@ -21,6 +22,12 @@ class IpcTransport {
 
   // True when the open found the server only under its older window class.
   virtual bool FoundAsLegacyServer() const { return false; }
+
+  // Where the simulator is reached, for the operator ("127.0.0.1:9300").
+  virtual std::string Where() const = 0;
+  // Why the last Open failed with its code, or why a list of the handshake
+  // that followed could not be delivered, in words for the operator.
+  virtual std::string OpenProblem(uint32_t code) const = 0;
 
   // One attempt to have the list (the first length bytes of the view, its
   // terminator included) executed; on delivery the view holds the executed

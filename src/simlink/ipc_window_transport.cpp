@@ -35,6 +35,18 @@ uint32_t WindowTransport::Open(uint32_t& openCounter, uint8_t*& view) {
   }
 }
 
+std::string WindowTransport::OpenProblem(uint32_t code) const {
+  switch (code) {
+    case 2:
+      return "no server window (UIPCMAIN or FS98MAIN) on this PC: is the simulator running, with its interface module?";
+    case 11:
+    case 12:
+      return "the server window did not answer";
+    default:
+      return "the server window's message or shared buffer could not be set up (code " + std::to_string(code) + ")";
+  }
+}
+
 void WindowTransport::Close() {
   window_ = 0;
   message_ = 0;

@@ -14,6 +14,8 @@ class WindowTransport final : public IpcTransport {
   void Close() override;
   bool FoundAsLegacyServer() const override { return legacy_; }
   IpcAttempt SendOnce(uint8_t* view, uint32_t length, uint32_t timeoutMs, uint32_t& answer) override;
+  std::string Where() const override { return "the server window on this PC (UIPCMAIN, else FS98MAIN)"; }
+  std::string OpenProblem(uint32_t code) const override;
 
  private:
   uintptr_t window_ = 0;

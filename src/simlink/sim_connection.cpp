@@ -2,6 +2,7 @@
 
 #include "platform/platform.h"
 #include "process/print.h"
+#include "process/text.h"
 #include "process/syslog.h"
 #include "simlink/blocks.h"
 #include "simlink/hot_keys.h"
@@ -102,6 +103,21 @@ void CloseWriteBatch() {
 
 void FSUIPCWriteAlong(uint32_t offset, uint8_t value) {
   if (SimConnected) IpcWriteAlong(offset, value);
+}
+
+std::string SimulatorProblem() {
+  const uint32_t code = IpcLink.lastOpenCode;
+  if (code == 0 || IpcLink.transport == nullptr) return {};
+  if (code == 7 || code == 14) {
+    char text[300];
+    FormatText(text, sizeof text,
+               "%s answered with versions 0x%08X (its interface) and 0x%08X (the simulator); it needs 0x%08X or "
+               "later and 0x%04Xnnnn",
+               IpcLink.transport->Where().c_str(), IpcLink.serverVersion, IpcLink.simulatorVersion,
+               IPC_MIN_SERVER_VERSION, IPC_CHECK_PATTERN);
+    return text;
+  }
+  return IpcLink.transport->OpenProblem(code);
 }
 
 void SimNotResponding() {

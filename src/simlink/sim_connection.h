@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <string>
 
 #include "process/resource.h"
 
@@ -41,6 +42,10 @@ void FSUIPCWriteAlong(uint32_t offset, uint8_t value);
 // simulator sees the same writes and reads in the same order.
 void OpenWriteBatch();
 void CloseWriteBatch();
+
+// Why the last connect could not open the link, in words for the operator
+// (the versions found where they did not do); empty when it could.
+std::string SimulatorProblem();
 
 // A read from the simulator failed: closes the link (once) so that the main
 // loop reconnects, and says so.

@@ -278,8 +278,11 @@ const IntChange* FindIntChange(int32_t fsxIndex) {
 
 }  // namespace
 
+std::atomic<uint64_t> ChangesApplied{0};
+
 bool ChangeVar(int32_t fsxIndex, int32_t value) {
   if (const IntChange* row = FindIntChange(fsxIndex)) {
+    if (SimConnected) ++ChangesApplied;
     row->effect(*row, value);
     return true;
   }
@@ -297,10 +300,12 @@ bool ChangeVar(int32_t fsxIndex, int32_t value) {
 bool ChangeVar(int32_t fsxIndex, double value) {
   if (!SimConnected) return true;
   if (fsxIndex == 20) {
+    ++ChangesApplied;
     Write2(0x07F2, TruncateToBits(value));
     return true;
   }
   if (fsxIndex == 114) {
+    ++ChangesApplied;
     Write2(0x0330, TruncateToBits(value * 0.001845625));
     return true;
   }

@@ -2,10 +2,14 @@
 // Applies one incoming variable change to the simulator. True when this
 // form handles the FsxIndex (whatever the write's outcome), false when not.
 
+#include <atomic>
 #include <cstdint>
 
 bool ChangeVar(int32_t fsxIndex, int32_t value);
 bool ChangeVar(int32_t fsxIndex, double value);
+
+// Items the two forms handled while the simulator link was up, since the start.
+extern std::atomic<uint64_t> ChangesApplied;
 
 // The changes of one data message reach the simulator together: while it
 // lives, the writes of ChangeVar on this thread go out in as few exchanges
