@@ -48,16 +48,6 @@ constexpr const char REMOTE_IMAGE[] =
     "E8EFF6FDB0B7BEC5CCD3DAE1787F868D949BA2A9080F161D242B323940474E55"
     "5C636A71";
 
-std::string Hex(const uint8_t* bytes, size_t size) {
-  std::string hex;
-  char digits[3];
-  for (size_t i = 0; i < size; ++i) {
-    std::snprintf(digits, sizeof digits, "%02X", bytes[i]);
-    hex += digits;
-  }
-  return hex;
-}
-
 TEST_F(Blocks, CarryEveryFieldFromItsOffsetAtItsPlaceAndWidth) {
   std::vector<uint8_t> space(OffsetSpace::SIZE);
   for (uint32_t o = 0; o < space.size(); ++o) space[o] = static_cast<uint8_t>((7 * o + 13 * (o >> 8)) % 255 + 1);

@@ -1,6 +1,7 @@
 #include "support/test_support.h"
 
 #include <cctype>
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 
@@ -181,6 +182,16 @@ std::vector<uint8_t> DoubleItem(uint32_t fsxIndex, double value) {
   std::vector<uint8_t> item(DOUBLE_ITEM_SIZE);
   PutDoubleItem(item.data(), fsxIndex, value);
   return item;
+}
+
+std::string Hex(const uint8_t* bytes, size_t size) {
+  std::string hex;
+  char digits[3];
+  for (size_t i = 0; i < size; ++i) {
+    std::snprintf(digits, sizeof digits, "%02X", bytes[i]);
+    hex += digits;
+  }
+  return hex;
 }
 
 std::vector<uint8_t> Words(std::initializer_list<uint32_t> words) {

@@ -68,13 +68,7 @@ std::string Shown(const uint8_t* bytes, uint16_t width) {
   if (width == 1 || width == 2 || width == 4) {
     return std::to_string(width == 1 ? bytes[0] : width == 2 ? GetU16(bytes) : GetU32(bytes));
   }
-  std::string hex;
-  char digits[3];
-  for (uint16_t i = 0; i < width; ++i) {
-    std::snprintf(digits, sizeof digits, "%02X", bytes[i]);
-    hex += digits;
-  }
-  return hex;
+  return Hex(bytes, width);
 }
 
 TEST(Dissector, ShowsEveryBlockFieldWhereItsLayoutPutsItTheItemsAndMarksHostileDatagrams) {

@@ -54,13 +54,7 @@ class TrafficPasses : public SimulatorTest {
 };
 
 std::string RecordHex(const TrafficMessage& message, size_t record) {
-  std::string hex;
-  char digits[3];
-  for (size_t i = 0; i < TRAFFIC_RECORD_SIZE; ++i) {
-    std::snprintf(digits, sizeof digits, "%02X", message[MSG_BLOCK_DATA_OFFSET + record * TRAFFIC_RECORD_SIZE + i]);
-    hex += digits;
-  }
-  return hex;
+  return Hex(message.data() + MSG_BLOCK_DATA_OFFSET + record * TRAFFIC_RECORD_SIZE, TRAFFIC_RECORD_SIZE);
 }
 
 // An aircraft as the displays decode it, and none left behind once it has gone.
