@@ -175,6 +175,9 @@ uint16_t LocalPort(SocketHandle socket);
 // Sends or receives exactly length bytes within the time-out.
 IoStatus SendAll(SocketHandle socket, const uint8_t* data, size_t length, uint32_t timeoutMs);
 IoStatus ReceiveAll(SocketHandle socket, uint8_t* data, size_t length, uint32_t timeoutMs);
+// Receives what has arrived, at least one byte and at most capacity, within
+// the time-out; the count in received.
+IoStatus ReceiveSome(SocketHandle socket, uint8_t* data, size_t capacity, uint32_t timeoutMs, size_t& received);
 void CloseSocket(SocketHandle socket);
 
 // UDP over IPv4. Addresses are in host byte order.

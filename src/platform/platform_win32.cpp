@@ -478,6 +478,22 @@ IoStatus ReceiveAll(SocketHandle socket, uint8_t* data, size_t length, uint32_t 
   return IoStatus::Ok;
 }
 
+IoStatus ReceiveSome(SocketHandle socket, uint8_t* data, size_t capacity, uint32_t timeoutMs, size_t& received) {
+  auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  received = 0;
+  for (;;) {
+    int n = ::recv(Raw(socket), reinterpret_cast<char*>(data), static_cast<int>(capacity), 0);
+    if (n > 0) {
+      received = static_cast<size_t>(n);
+      return IoStatus::Ok;
+    }
+    if (n == 0) return IoStatus::Closed;
+    if (WSAGetLastError() != WSAEWOULDBLOCK) return IoStatus::Error;
+    IoStatus ready = WaitReady(Raw(socket), POLLRDNORM, deadline);
+    if (ready != IoStatus::Ok) return ready;
+  }
+}
+
 void CloseSocket(SocketHandle socket) {
   if (socket != NO_SOCKET) closesocket(Raw(socket));
 }

@@ -148,6 +148,7 @@ INSTANTIATE_TEST_SUITE_P(Table, ServerReplies,
                                          TamperCase{"NoTerminator", 20, 2}, TamperCase{"BiggerSize", 8, 8},
                                          TamperCase{"SizePastTheList", 8, 0x7FFFFFFF},
                                          TamperCase{"ForeignRequestNumber", 12, 5},
+                                         TamperCase{"AnotherReadsNumber", 12, 0},
                                          TamperCase{"HugeRequestNumber", 12, 0xFFFFFFFF}), RowName());
 
 // What a client hands a bridge, checked before the simulator sees a byte.

@@ -156,6 +156,12 @@ INSTANTIATE_TEST_SUITE_P(
         ChangeCase{212, 5, "07BC: 05 00 00 00", ""},
         ChangeCase{216, 0, "", "the ground-traffic gate is the node's own"}));
 
+TEST_F(ChangeVarTest, TheLightsItemSetsItsOwnBitOnly) {
+  PutU16At(0x0D0C, 0x0009);
+  EXPECT_TRUE(ChangeVar(16, 1));
+  EXPECT_EQ(Written(), "0D0C: 0D 00");
+}
+
 TEST_F(ChangeVarTest, GroundTrafficGateIsSetWithTheLinkUpOrDown) {
   for (bool up : {true, false}) {
     if (!up) FSUIPCClose();

@@ -41,7 +41,7 @@ bool ParseSubnet(const char* text, Subnet& subnet) {
   return true;
 }
 
-void ReadBridgeConfigFrom(CharSource& source, BridgeSettings& settings) {
+void ReadBridgeConfigFrom(CharSource& source, BridgeSettings& settings, const BridgeKey& own) {
   WordReader reader(source);
   char key[WORD_CAPACITY];
   char value[WORD_CAPACITY];
@@ -57,6 +57,8 @@ void ReadBridgeConfigFrom(CharSource& source, BridgeSettings& settings) {
     } else if (std::strcmp(key, "allow") == 0 && ParseSubnet(value, subnet)) {
       settings.allowed.push_back(subnet);
       used = true;
+    } else if (own) {
+      used = own(key, value);
     }
     if (!used) {
       char line[256];

@@ -4,6 +4,7 @@
 // whoever it lets in the simulator's whole offset space.
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "process/char_source.h"
@@ -24,10 +25,15 @@ bool ParseListen(const char* text, uint32_t& address, uint16_t& port);
 // "ADDRESS" or "ADDRESS/BITS".
 bool ParseSubnet(const char* text, Subnet& subnet);
 
+// A bridge's own keys besides listen and allow: true when it used the pair
+// (the key lower-cased).
+using BridgeKey = std::function<bool(const char* key, const char* value)>;
+
 // Key and value words as in the node's configuration, "//" starting a
-// comment: listen and allow lines. Every pair it cannot use is shown on the
-// console and logged ("ReadBridgeConfig() - Unable to use: KEY VALUE").
-void ReadBridgeConfigFrom(CharSource& source, BridgeSettings& settings);
+// comment: listen and allow lines, and the bridge's own. Every pair it
+// cannot use is shown on the console and logged ("ReadBridgeConfig() -
+// Unable to use: KEY VALUE").
+void ReadBridgeConfigFrom(CharSource& source, BridgeSettings& settings, const BridgeKey& own = {});
 
 // As the allow lines say; without any, this PC's own clients only.
 bool Allowed(const BridgeSettings& settings, uint32_t peer);

@@ -1,0 +1,384 @@
+// fgbridge: serves the simulator's request-list protocol over TCP with
+// FlightGear behind it, so that the node (simserver HOST:PORT) flies with
+// FlightGear as with any simulator. It keeps a view of FlightGear's state,
+// refreshed from FlightGear's property server as fast as FlightGear answers
+// (once a frame), and executes each list against that view: reads come
+// from the view, writes go into it and, where FlightGear has the thing
+// written, on to FlightGear's properties. It also fills the traffic tables
+// from FlightGear's AI aircraft and writes the route manager's route as a
+// flight-plan file whose path the node reads.
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "bridge/bridge_config.h"
+#include "fg_mapping.h"
+#include "fg_plan.h"
+#include "fg_props.h"
+#include "net/ipv4_text.h"
+#include "platform/platform.h"
+#include "process/char_source.h"
+#include "process/log.h"
+#include "process/print.h"
+#include "process/text.h"
+#include "simlink/ipc_records.h"
+#include "simlink/ipc_server.h"
+#include "simlink/ipc_stream_transport.h"
+#include "traffic/traffic.h"
+#include "wire/bytes.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr uint32_t FLIGHT_PLAN_PATH_OFFSET = 0x0130;
+constexpr uint32_t FLIGHT_PLAN_PATH_SIZE = 256;
+constexpr uint32_t SLOT_SIZE = TRAFFIC_SLOT_SIZE;
+constexpr uint32_t SLOTS = TRAFFIC_SLOTS;
+// AI aircraft slower than this count as on the ground.
+constexpr double GROUND_KNOTS = 40.0;
+
+struct Options {
+  std::string flightgear = "127.0.0.1:5401";  // FlightGear's --telnet port
+  std::string plans = "fgbridge-plans";       // where the route's flight-plan file is written
+};
+
+BridgeSettings bridge;
+Options options;
+OffsetSpace view;
+std::atomic<bool> linkUp{false};
+std::atomic<uint64_t> listsServed{0};
+std::atomic<uint64_t> refreshes{0};
+std::atomic<double> frameRate{0};
+
+// The node's writes that FlightGear is to take, in their order, and for
+// each property the number of the last one: a refresh that was asked for
+// before it must not put the old value back.
+std::mutex setsLock;
+std::vector<std::pair<std::string, std::string>> pendingSets;
+uint64_t setsQueued = 0;
+std::map<std::string, uint64_t> lastSetOf;
+
+void Say(const std::string& text) {
+  Print(text.c_str());
+  Log(text.c_str());
+}
+
+// ---- FlightGear to the view ------------------------------------------------------
+
+void WriteField(uint32_t offset, const uint8_t* bytes, uint32_t size) { view.Write(offset, bytes, size); }
+
+void PutConstants() {
+  ReportCurrentVersions(view);
+  for (const ReadMapping& mapping : ReadMappings()) {
+    if (mapping.form != ReadForm::Constant) continue;
+    uint8_t field[8] = {};
+    EncodeRead(mapping, "", field);
+    WriteField(mapping.offset, field, mapping.width);
+  }
+}
+
+// One refresh: the node's pending writes, then every mapped property in one
+// frame's answers.
+bool Refresh(FgProps& props, const std::vector<std::string>& paths) {
+  std::vector<std::pair<std::string, std::string>> sets;
+  uint64_t takenUpTo = 0;
+  {
+    std::lock_guard<std::mutex> guard(setsLock);
+    sets.swap(pendingSets);
+    takenUpTo = setsQueued;
+  }
+  for (const auto& [path, value] : sets) {
+    if (!props.Set(path, value)) return false;
+  }
+  std::vector<std::string> values;
+  std::vector<std::string> asked = paths;
+  asked.push_back("/sim/frame-rate");
+  if (!props.GetAll(asked, values, 5000)) return false;
+  frameRate = std::strtod(values.back().c_str(), nullptr);
+
+  std::map<std::string, const std::string*> byPath;
+  for (size_t i = 0; i < paths.size(); ++i) byPath[paths[i]] = &values[i];
+  std::lock_guard<std::mutex> guard(setsLock);
+  for (const ReadMapping& mapping : ReadMappings()) {
+    if (mapping.property == nullptr) continue;
+    auto written = lastSetOf.find(mapping.property);
+    if (written != lastSetOf.end() && written->second > takenUpTo) continue;  // asked for before the node's write
+    uint8_t field[32] = {};
+    view.Read(mapping.offset, field, mapping.width);
+    EncodeRead(mapping, *byPath[mapping.property], field);
+    WriteField(mapping.offset, field, mapping.width);
+  }
+  ++refreshes;
+  return true;
+}
+
+// The AI aircraft into the airborne and ground tables, as the simulator
+// keeps them: 40-byte slots of id, position, heading and speed, identifier.
+bool RefreshTraffic(FgProps& props) {
+  std::vector<std::string> children;
+  if (!props.List("/ai/models", children, 5000)) return false;
+  static const char* const FIELDS[] = {"id", "callsign", "position/latitude-deg", "position/longitude-deg",
+                                       "position/altitude-ft", "orientation/true-heading-deg",
+                                       "velocities/true-airspeed-kt", "valid"};
+  std::vector<std::string> paths;
+  std::vector<std::string> aircraft;
+  for (const std::string& child : children) {
+    if (child.rfind("aircraft", 0) != 0 && child.rfind("multiplayer", 0) != 0) continue;
+    aircraft.push_back(child);
+    for (const char* field : FIELDS) paths.push_back("/ai/models/" + child + "/" + field);
+  }
+  std::vector<std::string> values;
+  if (!paths.empty() && !props.GetAll(paths, values, 5000)) return false;
+  std::vector<uint8_t> air(SLOTS * SLOT_SIZE, 0), ground(SLOTS * SLOT_SIZE, 0);
+  uint32_t inAir = 0, onGround = 0;
+  for (size_t a = 0; a < aircraft.size(); ++a) {
+    const std::string* v = &values[a * std::size(FIELDS)];
+    if (v[7] == "false" || v[7] == "0") continue;
+    const double knots = std::strtod(v[6].c_str(), nullptr);
+    const bool isGround = knots < GROUND_KNOTS;
+    uint32_t& used = isGround ? onGround : inAir;
+    if (used >= SLOTS) continue;
+    uint8_t* slot = (isGround ? ground : air).data() + used++ * SLOT_SIZE;
+    // Ids 0 and 1 mark empty slots: FlightGear's own ids start above them.
+    PutU32(slot + TrafficSlotField::ObjectId, static_cast<uint32_t>(std::strtoul(v[0].c_str(), nullptr, 10)) + 2);
+    PutF32(slot + TrafficSlotField::Latitude, static_cast<float>(std::strtod(v[2].c_str(), nullptr)));
+    PutF32(slot + TrafficSlotField::Longitude, static_cast<float>(std::strtod(v[3].c_str(), nullptr)));
+    PutF32(slot + TrafficSlotField::Altitude, static_cast<float>(std::strtod(v[4].c_str(), nullptr)));
+    double heading = std::fmod(std::strtod(v[5].c_str(), nullptr), 360.0);
+    if (heading < 0) heading += 360.0;
+    PutU16(slot + TrafficSlotField::Heading, static_cast<uint16_t>(heading / 360.0 * 65536.0));
+    PutU16(slot + TrafficSlotField::GroundSpeed, static_cast<uint16_t>(knots < 0 ? 0 : knots > 65535 ? 65535 : knots));
+    std::strncpy(reinterpret_cast<char*>(slot + TrafficSlotField::Ident), v[1].c_str(), SLOT_SIZE - TrafficSlotField::Ident - 1);
+  }
+  WriteField(AIR_TRAFFIC_OFFSET, air.data(), static_cast<uint32_t>(air.size()));
+  WriteField(GROUND_TRAFFIC_OFFSET, ground.data(), static_cast<uint32_t>(ground.size()));
+  return true;
+}
+
+// The route manager's route as a flight-plan file, written again whenever
+// it changes; its path where the node reads it (empty: no route).
+bool RefreshRoute(FgProps& props) {
+  static std::string written;
+  const std::string base = "/autopilot/route-manager/";
+  std::vector<std::string> head;
+  if (!props.GetAll({base + "route/num", base + "departure/airport", base + "destination/airport",
+                     base + "cruise/altitude-ft"},
+                    head, 5000)) {
+    return false;
+  }
+  const long count = std::strtol(head[0].c_str(), nullptr, 10);
+  Route route;
+  route.departure = head[1];
+  route.destination = head[2];
+  route.cruiseFeet = std::strtod(head[3].c_str(), nullptr);
+  std::vector<std::string> paths;
+  for (long i = 0; i < count && i < 200; ++i) {
+    const std::string wp = base + "route/wp[" + std::to_string(i) + "]/";
+    for (const char* field : {"id", "latitude-deg", "longitude-deg", "altitude-ft"}) paths.push_back(wp + field);
+  }
+  std::vector<std::string> values;
+  if (!paths.empty() && !props.GetAll(paths, values, 5000)) return false;
+  for (size_t i = 0; i + 3 < values.size(); i += 4) {
+    route.waypoints.push_back({values[i], std::strtod(values[i + 1].c_str(), nullptr),
+                               std::strtod(values[i + 2].c_str(), nullptr), std::strtod(values[i + 3].c_str(), nullptr)});
+  }
+  const std::string text = route.waypoints.empty() ? "" : FlightPlanText(route);
+  if (text == written) return true;
+  written = text;
+  char path[FLIGHT_PLAN_PATH_SIZE] = {};
+  if (!text.empty()) {
+    std::error_code ignored;
+    fs::create_directories(options.plans, ignored);
+    const fs::path file = fs::absolute(fs::path(options.plans) / "route.pln");
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << text;
+    CopyText(path, file.string());
+    Say("Route of " + std::to_string(route.waypoints.size()) + " waypoints written to " + file.string() + "\n");
+  }
+  WriteField(FLIGHT_PLAN_PATH_OFFSET, reinterpret_cast<const uint8_t*>(path), FLIGHT_PLAN_PATH_SIZE);
+  return true;
+}
+
+[[noreturn]] void KeepViewFresh() {
+  std::string host;
+  uint16_t port = 0;
+  uint32_t address = 0;
+  const bool usable = ParseSimServer(options.flightgear.c_str(), host, port) && platform::ResolveIpv4(host.c_str(), address);
+  const std::vector<std::string> paths = ViewProperties();
+  FgProps props;
+  std::string problemShown;
+  auto nextTables = std::chrono::steady_clock::now();
+  for (;;) {
+    if (!props.connected()) {
+      linkUp = false;
+      std::string problem = usable ? "" : "\"" + options.flightgear + "\" is not HOST:PORT";
+      if (usable && props.Connect(address, port, problem) && Refresh(props, paths) && RefreshTraffic(props) &&
+          RefreshRoute(props)) {
+        linkUp = true;
+        problemShown.clear();
+        Say("FlightGear link up (" + options.flightgear + ")\n");
+        continue;
+      }
+      props.Close();
+      if (problem.empty()) problem = "it closed the connection";
+      if (problem != problemShown) Say("FlightGear cannot be reached at " + options.flightgear + ": " + problem + "\n");
+      problemShown = problem;
+      platform::SleepMs(1000);
+      continue;
+    }
+    bool ok = Refresh(props, paths);
+    if (ok && std::chrono::steady_clock::now() >= nextTables) {
+      ok = RefreshTraffic(props) && RefreshRoute(props);
+      nextTables = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    }
+    if (!ok) {
+      props.Close();
+      linkUp = false;
+      Say("FlightGear link down\n");
+    }
+  }
+}
+
+// ---- The node's lists ---------------------------------------------------------------
+
+// The writes of the list being executed on this thread.
+thread_local std::vector<std::pair<uint32_t, uint32_t>> writtenRanges;
+
+void QueueWritesFor(const std::vector<std::pair<uint32_t, uint32_t>>& ranges) {
+  std::vector<uint8_t> space(OffsetSpace::SIZE);
+  view.Read(0, space.data(), OffsetSpace::SIZE);
+  std::lock_guard<std::mutex> guard(setsLock);
+  for (const WriteMapping& mapping : WriteMappings()) {
+    bool touched = false;
+    for (const auto& [offset, size] : ranges) {
+      const uint32_t end = offset + size;
+      const bool main = offset < mapping.offset + mapping.width && mapping.offset < end;
+      const bool extra = mapping.extraOffset != 0 && offset < mapping.extraOffset + 2u && mapping.extraOffset < end;
+      touched = touched || main || extra;
+    }
+    if (!touched) continue;
+    for (auto& set : DecodeWrite(mapping, space.data())) {
+      lastSetOf[set.first] = ++setsQueued;
+      pendingSets.push_back(std::move(set));
+    }
+  }
+}
+
+// Checked, then executed against the view. While FlightGear is away the
+// answer is 0 at once, so that the node reports the simulator lost and
+// reconnects as beside a simulator of its own.
+bool ServeList(const std::string& client, uint8_t* list, uint32_t length, uint32_t& answer) {
+  if (const char* wrong = CheckRequestList(list, length)) {
+    Say("List from " + client + " refused (" + wrong + "); connection closed\n");
+    return false;
+  }
+  answer = 0;
+  ++listsServed;
+  if (!linkUp) return true;
+  writtenRanges.clear();
+  view.Execute(list, length);
+  answer = 1;
+  if (!writtenRanges.empty()) QueueWritesFor(writtenRanges);
+  return true;
+}
+
+void ServeClient(platform::SocketHandle connection, const std::string& client) {
+  StreamEnd end = ServeStreamConnection(connection, 10000, [&](uint8_t* list, uint32_t length, uint32_t& answer) {
+    return ServeList(client, list, length, answer);
+  });
+  if (end == StreamEnd::PartialList) Say("Client " + client + " sent part of a list and nothing more for 10 s; closed\n");
+  if (end == StreamEnd::BadLength) Say("Client " + client + " announced a list of an impossible length; closed\n");
+  Say("Client " + client + " gone\n");
+}
+
+[[noreturn]] void CountEveryMinute() {
+  uint64_t lists = 0, views = 0;
+  for (;;) {
+    platform::SleepMs(60000);
+    const uint64_t nowLists = listsServed, nowViews = refreshes;
+    char line[200];
+    FormatText(line, sizeof line, "Last minute: %llu lists, the view refreshed %.1f times/s, FlightGear at %.1f frames/s\n",
+               static_cast<unsigned long long>(nowLists - lists), static_cast<double>(nowViews - views) / 60.0,
+               frameRate.load());
+    Say(line);
+    lists = nowLists;
+    views = nowViews;
+  }
+}
+
+bool ReadConfiguration() {
+  std::FILE* file = std::fopen("FgBridge.cfg", "r");
+  if (file == nullptr) {
+    Say("No FgBridge.cfg: serving 127.0.0.1:9300 to this PC only, FlightGear at 127.0.0.1:5401\n");
+    return true;
+  }
+  FileCharSource source(file);
+  ReadBridgeConfigFrom(source, bridge, [](const char* key, const char* value) {
+    if (std::strcmp(key, "flightgear") == 0) {
+      options.flightgear = value;
+      return true;
+    }
+    if (std::strcmp(key, "plans") == 0) {
+      options.plans = value;
+      return true;
+    }
+    return false;
+  });
+  std::fclose(file);
+  return true;
+}
+
+void End() {
+  Say("fgbridge ends\n");
+  platform::ExitProcess(0);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 2 && std::strcmp(argv[1], "--mapping") == 0) {
+    std::fputs(MappingTable().c_str(), stdout);
+    return 0;
+  }
+  platform::OnConsoleBreak(End);
+  OpenLog("FgBridge.log");
+  Say("fgbridge: the simulator's request lists over TCP, with FlightGear behind them\n");
+  ReadConfiguration();
+  platform::SocketHandle listener = platform::TcpListen(bridge.listenAddress, bridge.listenPort);
+  if (listener == platform::NO_SOCKET) {
+    Say("Cannot listen on " + DottedDecimal(bridge.listenAddress) + ":" + std::to_string(bridge.listenPort) + "\n");
+    platform::ExitProcess(1);
+  }
+  Say("Listening on " + DottedDecimal(bridge.listenAddress) + ":" + std::to_string(platform::LocalPort(listener)) + "\n");
+  PutConstants();
+  view.onWrite = [](uint32_t offset, const uint8_t*, uint32_t size) { writtenRanges.push_back({offset, size}); };
+  std::thread(KeepViewFresh).detach();
+  std::thread(CountEveryMinute).detach();
+  for (;;) {
+    uint32_t peer = 0;
+    platform::SocketHandle connection = platform::TcpAccept(listener, &peer);
+    if (connection == platform::NO_SOCKET) {
+      platform::SleepMs(100);
+      continue;
+    }
+    const std::string client = DottedDecimal(peer);
+    if (!Allowed(bridge, peer)) {
+      Say("Client " + client + " refused: not allowed\n");
+      platform::CloseSocket(connection);
+      continue;
+    }
+    Say("Client " + client + " accepted\n");
+    std::thread(ServeClient, connection, client).detach();
+  }
+}
