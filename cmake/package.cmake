@@ -2,7 +2,7 @@
 # sample flight plans and a README.txt. VERSION is the project's version.
 # On Linux also a Debian package: the same files in /opt/zemsim and a
 # systemd unit (component "service", which the tarball leaves out).
-install(TARGETS zemsim simstub commgr RUNTIME DESTINATION . COMPONENT node)
+install(TARGETS zemsim simstub commgr fgbridge RUNTIME DESTINATION . COMPONENT node)
 if(WIN32)
   # Only beside a simulator's server window is there anything to bridge.
   install(TARGETS simbridge RUNTIME DESTINATION . COMPONENT node)
@@ -36,6 +36,7 @@ endfunction()
 
 package_text_file(${PROJECT_SOURCE_DIR}/data/package/README.txt .)
 package_text_file(${PROJECT_SOURCE_DIR}/data/package/ZemSim.cfg .)
+package_text_file(${PROJECT_SOURCE_DIR}/data/package/FgBridge.cfg .)
 if(WIN32)
   package_text_file(${PROJECT_SOURCE_DIR}/data/package/SimBridge.cfg .)
 endif()

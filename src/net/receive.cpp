@@ -221,7 +221,16 @@ void PollUDP() {
   HandleDatagram(buffer, n);
 }
 
+void ReceiveWaiting() {
+  // The changes of every message already waiting go out in one list: a
+  // simulator that serves one list per frame would otherwise take a frame
+  // for each message of a burst, and keep-alives would wait behind them.
+  ChangeBatch waiting;
+  PollUDP();
+  while (!ProcessState.quitRequested && platform::UdpWaitReadable(NetState.RecvSocket, 0)) PollUDP();
+}
+
 [[noreturn]] void ReceiveThread() {
   Log("Receive Monitor Thread has started\n");
-  for (;;) PollUDP();
+  for (;;) ReceiveWaiting();
 }

@@ -12,6 +12,9 @@ inline constexpr int DATAGRAM_LIMIT = 500;  // 500 bytes and more is an overrun
 [[noreturn]] void ReceiveThread();
 // One blocking receive and its dispatch.
 void PollUDP();
+// One blocking receive, then every datagram already waiting, their changes
+// gathered into as few lists as their order allows.
+void ReceiveWaiting();
 // The checks and dispatch of one received datagram of n bytes (n > 0); the
 // buffer holds one byte more for the terminator.
 void HandleDatagram(uint8_t* buffer, int n);

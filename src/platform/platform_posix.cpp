@@ -411,15 +411,16 @@ sockaddr_in Ipv4(uint32_t address, uint16_t port) {
 }
 
 // Waits for the socket to become ready; the remaining time counts down.
+// Looks at least once, also when the deadline has passed (a wait of 0 asks
+// whether the socket is ready now).
 IoStatus WaitReady(int fd, short events, Clock::time_point deadline) {
   for (;;) {
     auto remaining = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    if (remaining <= 0) return IoStatus::TimedOut;
     struct pollfd entry {fd, events, 0};
-    int n = ::poll(&entry, 1, static_cast<int>(remaining));
+    int n = ::poll(&entry, 1, static_cast<int>(remaining > 0 ? remaining : 0));
     if (n > 0) return IoStatus::Ok;
-    if (n == 0) return IoStatus::TimedOut;
-    if (errno != EINTR) return IoStatus::Error;
+    if (n == 0 && remaining <= 0) return IoStatus::TimedOut;
+    if (n < 0 && errno != EINTR) return IoStatus::Error;
   }
 }
 

@@ -350,11 +350,12 @@ sockaddr_in Ipv4(uint32_t address, uint16_t port) {
   return socketAddress;
 }
 
+// Looks at least once, also when the deadline has passed (a wait of 0 asks
+// whether the socket is ready now).
 IoStatus WaitReady(SOCKET socket, short events, Clock::time_point deadline) {
   auto remaining = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-  if (remaining <= 0) return IoStatus::TimedOut;
   WSAPOLLFD entry{socket, events, 0};
-  int n = WSAPoll(&entry, 1, static_cast<INT>(remaining));
+  int n = WSAPoll(&entry, 1, static_cast<INT>(remaining > 0 ? remaining : 0));
   if (n > 0) return IoStatus::Ok;
   return n == 0 ? IoStatus::TimedOut : IoStatus::Error;
 }

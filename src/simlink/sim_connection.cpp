@@ -19,7 +19,7 @@ std::atomic<bool> initKeyMessagePrinted{false};
 
 // The calling thread's open batch of writes (the items of one data message),
 // and a batch of its own for single requests.
-thread_local bool batchOpen = false;
+thread_local int batchDepth = 0;
 thread_local IpcBatch batchedWrites;
 thread_local IpcBatch single;
 
@@ -84,7 +84,7 @@ uint32_t FSUIPCRead(uint32_t offset, uint32_t size, void* destination) {
 
 uint32_t FSUIPCWrite(uint32_t offset, uint32_t size, const void* source) {
   if (!SimConnected) return 0;
-  if (batchOpen) {
+  if (batchDepth > 0) {
     if (batchedWrites.Write(offset, size, source)) return 1;
     // What would not fit one request list beside this write goes out first.
     Exchange(batchedWrites, "FSUIPCWrite()");
@@ -94,11 +94,15 @@ uint32_t FSUIPCWrite(uint32_t offset, uint32_t size, const void* source) {
   return Exchange(single, "FSUIPCWrite()") ? 1 : 0;
 }
 
-void OpenWriteBatch() { batchOpen = true; }
+void OpenWriteBatch() { ++batchDepth; }
 
 void CloseWriteBatch() {
+  if (batchDepth > 1) {
+    --batchDepth;
+    return;
+  }
   if (!batchedWrites.empty()) Exchange(batchedWrites, "FSUIPCWrite()");
-  batchOpen = false;
+  batchDepth = 0;
 }
 
 void FSUIPCWriteAlong(uint32_t offset, uint8_t value) {

@@ -40,6 +40,7 @@ void FSUIPCWriteAlong(uint32_t offset, uint8_t value);
 // what is queued together with its own read, in one exchange, so that it
 // reads what the earlier writes wrote; CloseWriteBatch sends the rest. The
 // simulator sees the same writes and reads in the same order.
+// They nest: only the outermost close sends.
 void OpenWriteBatch();
 void CloseWriteBatch();
 

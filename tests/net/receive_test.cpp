@@ -94,6 +94,23 @@ INSTANTIATE_TEST_SUITE_P(
                      {{"W07BC/4", "R0D0C/2"}, {"W0D0C/2", "W07C8/4"}}},
         ExchangeCase{"NothingToWrite", IntItem(94, 1) + IntItem(216, 0), 2, {}}), RowName());
 
+// A burst of messages waiting in the socket costs one list, not one a message.
+TEST_F(Receiving, MessagesWaitingTogetherShareOneList) {
+  NetState.RecvSocket = platform::UdpOpen();
+  ASSERT_TRUE(platform::UdpBind(NetState.RecvSocket, 0x7F000001, 0));
+  platform::SocketHandle sender = platform::UdpOpen();
+  for (int32_t value : {1, 2, 3}) {
+    const std::vector<uint8_t> message = TestMessage(1, 2, 1, MSG_VERSION, IntItem(165, value));
+    platform::UdpSendTo(sender, message.data(), message.size(), 0x7F000001, platform::LocalPort(NetState.RecvSocket));
+  }
+  RecordExchanges();
+  ReceiveWaiting();
+  EXPECT_EQ(exchanges, (std::vector<std::vector<std::string>>{{"W07BC/4", "W07BC/4", "W07BC/4"}}));
+  platform::UdpClose(sender);
+  platform::UdpClose(NetState.RecvSocket);
+  NetState.RecvSocket = platform::NO_SOCKET;
+}
+
 TEST_F(Receiving, NothingIsReadPastTheDatagramOrTheMap) {
   LogTail log;
   // Count claims more items than the datagram holds; the last one is cut.

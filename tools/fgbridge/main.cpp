@@ -8,8 +8,10 @@
 // from FlightGear's AI aircraft and writes the route manager's route as a
 // flight-plan file whose path the node reads.
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <deque>
 #include <cmath>
 #include <cstdlib>
 #include <cstdio>
@@ -89,38 +91,63 @@ void PutConstants() {
   }
 }
 
-// One refresh: the node's pending writes, then every mapped property in one
-// frame's answers.
-bool Refresh(FgProps& props, const std::vector<std::string>& paths) {
+// Refreshes on their way to FlightGear, oldest first: FlightGear answers a
+// request a frame or two after it came, but one in every frame, so that
+// several in flight keep the view at FlightGear's frame rate. Each holds the
+// number of the node's last write sent before it.
+std::deque<uint64_t> refreshesInFlight;
+constexpr size_t REFRESHES_IN_FLIGHT = 3;
+uint64_t setsBeforeLastRefresh = 0;
+
+// The node's pending writes, then a request for every mapped property.
+bool SendRefresh(FgProps& props, const std::vector<std::string>& asked) {
   std::vector<std::pair<std::string, std::string>> sets;
-  uint64_t takenUpTo = 0;
+  uint64_t upTo = 0;
   {
     std::lock_guard<std::mutex> guard(setsLock);
     sets.swap(pendingSets);
-    takenUpTo = setsQueued;
+    upTo = setsQueued;
   }
   for (const auto& [path, value] : sets) {
     if (!props.Set(path, value)) return false;
   }
+  if (!props.SendGets(asked)) return false;
+  refreshesInFlight.push_back(upTo);
+  return true;
+}
+
+// The answers to the oldest refresh into the view.
+bool ReceiveRefresh(FgProps& props, const std::vector<std::string>& asked) {
   std::vector<std::string> values;
-  std::vector<std::string> asked = paths;
-  asked.push_back("/sim/frame-rate");
-  if (!props.GetAll(asked, values, 5000)) return false;
+  if (!props.ReceiveGets(asked.size(), values, 5000)) return false;
+  // A property the node wrote less than a whole refresh before this one
+  // may have been read before the write arrived: a later refresh has it.
+  const uint64_t settled = setsBeforeLastRefresh;
+  setsBeforeLastRefresh = refreshesInFlight.front();
+  refreshesInFlight.pop_front();
   frameRate = std::strtod(values.back().c_str(), nullptr);
 
   std::map<std::string, const std::string*> byPath;
-  for (size_t i = 0; i < paths.size(); ++i) byPath[paths[i]] = &values[i];
+  for (size_t i = 0; i + 1 < asked.size(); ++i) byPath[asked[i]] = &values[i];
   std::lock_guard<std::mutex> guard(setsLock);
   for (const ReadMapping& mapping : ReadMappings()) {
     if (mapping.property == nullptr) continue;
     auto written = lastSetOf.find(mapping.property);
-    if (written != lastSetOf.end() && written->second > takenUpTo) continue;  // asked for before the node's write
+    if (written != lastSetOf.end() && written->second > settled) continue;
     uint8_t field[32] = {};
     view.Read(mapping.offset, field, mapping.width);
     EncodeRead(mapping, *byPath[mapping.property], field);
     WriteField(mapping.offset, field, mapping.width);
   }
   ++refreshes;
+  return true;
+}
+
+// Every refresh on its way answered: the lanes free for other requests.
+bool DrainRefreshes(FgProps& props, const std::vector<std::string>& asked) {
+  while (!refreshesInFlight.empty()) {
+    if (!ReceiveRefresh(props, asked)) return false;
+  }
   return true;
 }
 
@@ -134,8 +161,11 @@ bool RefreshTraffic(FgProps& props) {
                                        "velocities/true-airspeed-kt", "valid"};
   std::vector<std::string> paths;
   std::vector<std::string> aircraft;
+  // Every kind of AI model that flies (ships, carriers and the weather do not).
+  static const char* const FLYING[] = {"aircraft", "multiplayer", "tanker", "wingman", "escort"};
   for (const std::string& child : children) {
-    if (child.rfind("aircraft", 0) != 0 && child.rfind("multiplayer", 0) != 0) continue;
+    const std::string kind = child.substr(0, child.find('['));
+    if (std::find(std::begin(FLYING), std::end(FLYING), kind) == std::end(FLYING)) continue;
     aircraft.push_back(child);
     for (const char* field : FIELDS) paths.push_back("/ai/models/" + child + "/" + field);
   }
@@ -215,16 +245,18 @@ bool RefreshRoute(FgProps& props) {
   uint16_t port = 0;
   uint32_t address = 0;
   const bool usable = ParseSimServer(options.flightgear.c_str(), host, port) && platform::ResolveIpv4(host.c_str(), address);
-  const std::vector<std::string> paths = ViewProperties();
+  std::vector<std::string> asked = ViewProperties();
+  asked.push_back("/sim/frame-rate");
   FgProps props;
   std::string problemShown;
   auto nextTables = std::chrono::steady_clock::now();
   for (;;) {
     if (!props.connected()) {
       linkUp = false;
+      refreshesInFlight.clear();
       std::string problem = usable ? "" : "\"" + options.flightgear + "\" is not HOST:PORT";
-      if (usable && props.Connect(address, port, problem) && Refresh(props, paths) && RefreshTraffic(props) &&
-          RefreshRoute(props)) {
+      if (usable && props.Connect(address, port, asked.size(), problem) && SendRefresh(props, asked) &&
+          DrainRefreshes(props, asked) && RefreshTraffic(props) && RefreshRoute(props)) {
         linkUp = true;
         problemShown.clear();
         Say("FlightGear link up (" + options.flightgear + ")\n");
@@ -237,9 +269,11 @@ bool RefreshRoute(FgProps& props) {
       platform::SleepMs(1000);
       continue;
     }
-    bool ok = Refresh(props, paths);
+    bool ok = true;
+    while (ok && refreshesInFlight.size() < REFRESHES_IN_FLIGHT) ok = SendRefresh(props, asked);
+    ok = ok && ReceiveRefresh(props, asked);
     if (ok && std::chrono::steady_clock::now() >= nextTables) {
-      ok = RefreshTraffic(props) && RefreshRoute(props);
+      ok = DrainRefreshes(props, asked) && RefreshTraffic(props) && RefreshRoute(props);
       nextTables = std::chrono::steady_clock::now() + std::chrono::seconds(2);
     }
     if (!ok) {

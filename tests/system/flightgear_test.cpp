@@ -1,0 +1,251 @@
+// The node beside a simulator we did not write: FlightGear, headless under
+// Xvfb with software rendering, behind fgbridge, with commgr on loopback.
+// What commgr decodes is compared with FlightGear's own properties, read
+// over its HTTP interface at the same moment (the simulation frozen).
+// FlightGear starts once for all the cases; they run in order.
+
+#include <cmath>
+#include <map>
+#include <sstream>
+
+#include "support/node_peers.h"
+#include "support/system_tools.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr uint16_t TELNET_PORT = 5431;
+constexpr uint16_t HTTP_PORT = 5481;
+
+// FlightGear's value at the path ("" when it has none), over its HTTP interface.
+std::string Property(const std::string& path) {
+  platform::IoStatus status;
+  platform::SocketHandle socket = platform::TcpConnect(0x7F000001, HTTP_PORT, 2000, status);
+  if (socket == platform::NO_SOCKET) return "";
+  const std::string request = "GET /json" + path + " HTTP/1.1\r\nHost: localhost\r\nConnection: close\r\n\r\n";
+  platform::SendAll(socket, reinterpret_cast<const uint8_t*>(request.data()), request.size(), 2000);
+  std::string reply;
+  uint8_t buffer[4096];
+  size_t got = 0;
+  while (platform::ReceiveSome(socket, buffer, sizeof buffer, 5000, got) == platform::IoStatus::Ok) {
+    reply.append(reinterpret_cast<char*>(buffer), got);
+  }
+  platform::CloseSocket(socket);
+  const size_t at = reply.find("\"value\":");
+  if (at == std::string::npos) return "";
+  size_t from = at + 8, to = from;
+  if (reply[from] == '"') return reply.substr(from + 1, reply.find('"', from + 1) - from - 1);
+  while (to < reply.size() && reply[to] != ',' && reply[to] != '}') ++to;
+  return reply.substr(from, to - from);
+}
+double Number(const std::string& path) { return std::strtod(Property(path).c_str(), nullptr); }
+
+// Sets a property over FlightGear's property server.
+bool SetProperty(const std::string& path, const std::string& value) {
+  platform::IoStatus status;
+  platform::SocketHandle socket = platform::TcpConnect(0x7F000001, TELNET_PORT, 2000, status);
+  if (socket == platform::NO_SOCKET) return false;
+  const std::string command = "data\r\nset " + path + " " + value + "\r\nquit\r\n";
+  const bool sent = platform::SendAll(socket, reinterpret_cast<const uint8_t*>(command.data()), command.size(), 2000) ==
+                    platform::IoStatus::Ok;
+  platform::SleepMs(200);  // the line reaches FlightGear's next frame before the socket closes
+  platform::CloseSocket(socket);
+  return sent;
+}
+
+// "name=value" fields of the last line with the marker, by name.
+std::map<std::string, std::string> Fields(const std::string& output, const std::string& marker) {
+  std::map<std::string, std::string> fields;
+  std::istringstream words(LastAfter(output, marker));
+  for (std::string word; words >> word;) {
+    const size_t equals = word.find('=');
+    if (equals != std::string::npos) fields[word.substr(0, equals)] = word.substr(equals + 1);
+  }
+  return fields;
+}
+
+class FlightGear : public NodeWithPeers {
+ protected:
+  static void SetUpTestSuite() {
+    if (!fs::exists("/usr/games/fgfs") || !fs::exists("/usr/bin/Xvfb")) {
+      skipped_ = "FlightGear or Xvfb is not installed (scripts/install-packages flightgear xvfb)";
+      return;
+    }
+    home_ = new RunDirectory("flightgear");
+    for (display_ = 91; fs::exists("/tmp/.X11-unix/X" + std::to_string(display_)); ++display_) {
+    }
+    xvfb_ = new ScopedChild({"/usr/bin/Xvfb", ":" + std::to_string(display_), "-screen", "0", "800x600x24", "-nolisten", "tcp"},
+                            home_->path(), home_->In("xvfb.txt"));
+    StartFlightGear();
+  }
+  static void TearDownTestSuite() {
+    delete flightgear_;
+    delete xvfb_;
+    flightgear_ = nullptr;
+    xvfb_ = nullptr;
+    delete home_;
+  }
+  static void StartFlightGear() {
+    platform::SetEnvironmentValue("DISPLAY", (":" + std::to_string(display_)).c_str());
+    platform::SetEnvironmentValue("LIBGL_ALWAYS_SOFTWARE", "1");
+    platform::SetEnvironmentValue("HOME", home_->path().c_str());  // FlightGear's own files there
+    flightgear_ = new ScopedChild(
+        {"/usr/bin/dbus-run-session", "/usr/games/fgfs", "--aircraft=c172p", "--airport=KSFO", "--in-air",
+         "--altitude=3000", "--heading=280", "--vc=100", "--props=socket,bi,60,," + std::to_string(TELNET_PORT) + ",tcp",
+         "--httpd=" + std::to_string(HTTP_PORT), "--ai-scenario=lead_aircraft", "--disable-sound",
+         "--disable-terrasync", "--disable-real-weather-fetch", "--geometry=800x600", "--timeofday=noon"},
+        home_->path(), home_->In("fgfs.txt"));
+    const bool running = Eventually([] { return Number("/sim/frame-rate") > 0; }, 180000);
+    if (!running) {
+      skipped_.clear();
+      startFailure_ = "FlightGear did not start within 180 s:\n" + ReadTextFile(home_->In("fgfs.txt"));
+    }
+  }
+
+  void SetUp() override {
+    if (!skipped_.empty()) GTEST_SKIP() << skipped_;
+    ASSERT_TRUE(startFailure_.empty()) << startFailure_;
+    NodeWithPeers::SetUp();
+    if (HasFatalFailure()) return;
+    WriteWholeFile(In("FgBridge.cfg"), "listen 127.0.0.1:0\nflightgear 127.0.0.1:" + std::to_string(TELNET_PORT) +
+                                           "\nplans " + In("plans") + "\n");
+    bridge_ = std::make_unique<ScopedChild>(std::vector<std::string>{ProgramBeside("fgbridge")}, directory_, In("fgbridge.txt"));
+    ASSERT_TRUE(WaitForFileText(In("fgbridge.txt"), "FlightGear link up", 30000)) << ReadTextFile(In("fgbridge.txt"));
+    const std::string bridge = ReadTextFile(In("fgbridge.txt"));
+    const uint16_t port = static_cast<uint16_t>(std::stoi(bridge.substr(bridge.find("Listening on 127.0.0.1:") + 23)));
+    WriteWholeFile(In("ZemSim.cfg"), "ipaddress 127.0.0.1\nport " + std::to_string(port_) + "\nsimserver 127.0.0.1:" +
+                                         std::to_string(port) + "\nzemkey none\n");
+    StartNode();
+    ASSERT_TRUE(WaitForConsoleCount("Connected to simulator\n", 1, 30000)) << Console();
+  }
+  void TearDown() override {
+    SetProperty("/sim/freeze/master", "false");
+    bridge_.reset();
+    NodeWithPeers::TearDown();
+  }
+  // A whole polling cycle that commgr received after now.
+  void FreshBlocks() {
+    for (const char* block : {"recv block3 seq=", "recv block1 seq=", "recv block2 seq=", "recv block3 seq="}) {
+      ASSERT_TRUE(commgr_->WaitForNew(block, 20000)) << block;
+    }
+  }
+
+  std::unique_ptr<ScopedChild> bridge_;
+  static inline RunDirectory* home_ = nullptr;
+  static inline ScopedChild* xvfb_ = nullptr;
+  static inline ScopedChild* flightgear_ = nullptr;
+  static inline int display_ = 0;
+  static inline std::string skipped_;
+  static inline std::string startFailure_;
+};
+
+TEST_F(FlightGear, BlocksAgreeWithFlightGearsOwnProperties) {
+  ASSERT_TRUE(SetProperty("/sim/freeze/master", "true"));
+  ASSERT_TRUE(Eventually([] { return Property("/sim/freeze/master") == "true"; }, 10000));
+  platform::SleepMs(500);  // the frame that took the freeze is over
+  FreshBlocks();
+  const std::string output = commgr_->Output();
+  const auto b1 = Fields(output, "  values rpm=");
+  const auto b2 = Fields(output, "  values flaps=");
+  const auto b3 = Fields(output, "  values lat=");
+  struct Check {
+    const char* name;
+    std::string shown;
+    double flightgear;
+    double within;
+  };
+  const Check checks[] = {
+      {"lat", b3.at("lat"), Number("/position/latitude-deg"), 1e-5},
+      {"lon", b3.at("lon"), Number("/position/longitude-deg"), 1e-5},
+      {"altimeter", b3.at("altimeter_ft"), Number("/instrumentation/altimeter/indicated-altitude-ft"), 1.0},
+      {"heading", b3.at("heading"), Number("/instrumentation/heading-indicator/indicated-heading-deg"), 0.01},
+      {"pitch", b3.at("pitch"), Number("/orientation/pitch-deg"), 0.01},
+      {"bank", b3.at("bank"), Number("/orientation/roll-deg"), 0.01},
+      {"ias", b3.at("ias"), Number("/instrumentation/airspeed-indicator/indicated-speed-kt"), 0.01},
+      {"rpm", "0" + LastAfter(output, "  values rpm=").substr(0, LastAfter(output, "  values rpm=").find(' ')),
+       Number("/engines/engine/rpm"), 1.0},
+      {"fuel flow", b1.at("fuel_flow_pph"), Number("/engines/engine/fuel-flow_pph"), 0.1},
+      {"flaps", b2.at("flaps"), Number("/surface-positions/flap-pos-norm"), 0.001},
+      {"com1", b2.at("com1"), Number("/instrumentation/comm/frequencies/selected-mhz"), 0.005},
+      {"nav1", b2.at("nav1"), Number("/instrumentation/nav/frequencies/selected-mhz"), 0.005},
+      {"adf1", b3.at("adf1"), Number("/instrumentation/adf/frequencies/selected-khz"), 0.05},
+  };
+  for (const Check& check : checks) {
+    EXPECT_NEAR(std::stod(check.shown), check.flightgear, check.within) << check.name;
+  }
+  std::printf("[ FlightGear ] agreement: lat %s / %.6f, ias %s / %.2f, heading %s / %.2f\n", b3.at("lat").c_str(),
+              checks[0].flightgear, b3.at("ias").c_str(), checks[6].flightgear, b3.at("heading").c_str(), checks[3].flightgear);
+}
+
+TEST_F(FlightGear, ARadioChangeAtCommgrShowsInFlightGear) {
+  const double before = Number("/instrumentation/comm/frequencies/selected-mhz");
+  ASSERT_TRUE(commgr_->Command("int 83 0"));  // COM1 up 0.05 MHz from what the node read
+  EXPECT_TRUE(Eventually([&] { return std::fabs(Number("/instrumentation/comm/frequencies/selected-mhz") - (before + 0.05)) < 0.001; },
+                         15000))
+      << before << " -> " << Property("/instrumentation/comm/frequencies/selected-mhz");
+  ASSERT_TRUE(commgr_->Command("int 176 3445"));  // ADF1 344.5 kHz
+  EXPECT_TRUE(Eventually([] { return std::fabs(Number("/instrumentation/adf/frequencies/selected-khz") - 344.5) < 0.01; }, 15000))
+      << Property("/instrumentation/adf/frequencies/selected-khz");
+}
+
+TEST_F(FlightGear, TheAutopilotTurnsTheAircraftToTheHeadingSet) {
+  const double target = std::fmod(Number("/instrumentation/heading-indicator/indicated-heading-deg") + 90.0, 360.0);
+  ASSERT_TRUE(commgr_->Command("int 116 " + std::to_string(static_cast<int>(target)) + " 165 1 21 1"));
+  EXPECT_TRUE(Eventually([&] { return std::fabs(Number("/autopilot/settings/heading-bug-deg") - static_cast<int>(target)) < 0.5; },
+                         15000))
+      << Property("/autopilot/settings/heading-bug-deg");
+  // A standard-rate turn of 90 degrees takes 30 s; two minutes is plenty.
+  const auto off = [&] {
+    double d = std::fmod(Number("/instrumentation/heading-indicator/indicated-heading-deg") - static_cast<int>(target) + 540.0, 360.0) - 180.0;
+    return std::fabs(d);
+  };
+  EXPECT_TRUE(Eventually([&] { return off() < 10.0; }, 120000)) << "heading still " << off() << " degrees off";
+  ASSERT_TRUE(commgr_->Command("int 165 0"));
+}
+
+TEST_F(FlightGear, TheScenariosAircraftAppearInTheAirTrafficAtFlightGearsPositions) {
+  ASSERT_TRUE(commgr_->WaitForNew("recv air traffic seq=", 20000));
+  ASSERT_TRUE(commgr_->WaitForNew("recv air traffic seq=", 20000));
+  ASSERT_TRUE(SetProperty("/sim/freeze/master", "true"));
+  platform::SleepMs(2500);  // the traffic tables are read every 2 s
+  ASSERT_TRUE(commgr_->WaitForNew("recv air traffic seq=", 20000));
+  const std::string output = commgr_->Output();
+  const std::string tanker = "ident=ESSO 2";
+  ASSERT_NE(output.rfind("ident=ESSO"), std::string::npos) << output.substr(output.size() > 3000 ? output.size() - 3000 : 0);
+  const std::string line = output.substr(output.rfind("ident=ESSO"));
+  const double lat = std::stod(line.substr(line.find("lat=") + 4)), lon = std::stod(line.substr(line.find("lon=") + 4));
+  EXPECT_NEAR(lat, Number("/ai/models/tanker/position/latitude-deg"), 0.001) << line;
+  EXPECT_NEAR(lon, Number("/ai/models/tanker/position/longitude-deg"), 0.001) << line;
+}
+
+TEST_F(FlightGear, ARouteSetInFlightGearIsImportedByTheNode) {
+  for (const auto& [path, value] : std::vector<std::pair<std::string, std::string>>{
+           {"/autopilot/route-manager/input", "@CLEAR"},
+           {"/autopilot/route-manager/departure/airport", "KSFO"},
+           {"/autopilot/route-manager/destination/airport", "KSJC"},
+           {"/autopilot/route-manager/input", "@INSERT1:SFO"},
+           {"/autopilot/route-manager/input", "@ACTIVATE"}}) {
+    ASSERT_TRUE(SetProperty(path, value));
+  }
+  ASSERT_TRUE(Eventually([] { return Number("/autopilot/route-manager/route/num") >= 2; }, 15000));
+  const int waypoints = static_cast<int>(Number("/autopilot/route-manager/route/num"));
+  EXPECT_TRUE(WaitForFileText(In("ZemSim.log"), "loaded: " + std::to_string(waypoints) + " waypoints", 30000))
+      << ReadTextFile(In("fgbridge.txt")) << Log();
+}
+
+// Last: FlightGear ends, and comes back.
+TEST_F(FlightGear, FlightGearEndedIsTheSimulatorLostAndStartedAgainIsItsReturn) {
+  const double frames = Number("/sim/frame-rate");
+  delete flightgear_;
+  flightgear_ = nullptr;
+  EXPECT_TRUE(WaitForConsoleCount("Simulator disconnected\n", 1, 30000)) << Console();
+  StartFlightGear();
+  ASSERT_TRUE(startFailure_.empty()) << startFailure_;
+  EXPECT_TRUE(WaitForConsoleCount("Connected to simulator\n", 2, 60000)) << Console() << ReadTextFile(In("fgbridge.txt"));
+  int code = 0;
+  EXPECT_FALSE(bridge_->WaitForExit(0, code)) << "fgbridge ran all along";
+  std::printf("[ FlightGear ] %.1f frames/s before the restart\n", frames);
+}
+
+}  // namespace
