@@ -51,7 +51,7 @@ INSTANTIATE_TEST_SUITE_P(
                     ReadCase{0x07BC, "true", "01000000"},
                     ReadCase{0x3500, "Cessna 172P Skyhawk (1981 model)", "436573736E61203137325020536B796861776B2028313900"},
                     ReadCase{0x2400, "", "0000000000000000"}),    // no such property: 0
-    [](const testing::TestParamInfo<ReadCase>& info) { return "Offset" + std::to_string(info.param.offset); });
+    [](const testing::TestParamInfo<ReadCase>& row) { return "Offset" + std::to_string(row.param.offset); });
 
 std::vector<std::pair<std::string, std::string>> Writing(uint16_t offset, const std::vector<std::pair<uint16_t, std::vector<uint8_t>>>& bytes) {
   std::vector<uint8_t> view(0x10000, 0);

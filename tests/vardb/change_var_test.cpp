@@ -131,6 +131,7 @@ INSTANTIATE_TEST_SUITE_P(
         ChangeCase{108, 0x1800, "311E: 05 08", "folded into the NAV band"},
         ChangeCase{109, 0x0790, "3120: 85 17", "folded into the NAV band"},
         ChangeCase{110, 0x3700, "311A: 00 18", "folded into the COM band"},
+        ChangeCase{110, 0x3697, "311A: 97 17", "3696 to 3699 count as above the band"},
         ChangeCase{111, 0x1750, "311C: 50 36", "folded into the COM band"},
         ChangeCase{112, 270, "0C4E: 0E 01", ""},
         ChangeCase{113, 90, "0C5E: 5A 00", ""},
