@@ -84,45 +84,10 @@ bool NodeWithPeers::WaitForConsoleCount(const std::string& text, int count, uint
   return Eventually([&] { return ConsoleCount(text) >= count; }, timeoutMs);
 }
 
-std::vector<uint8_t> HexBytes(const std::string& text) {
-  std::vector<uint8_t> bytes;
-  for (size_t at = 0; at + 1 < text.size(); at += 3) bytes.push_back(static_cast<uint8_t>(std::stoul(text.substr(at, 2), nullptr, 16)));
-  return bytes;
-}
-
 // The hex bytes after the marker on the last line that has it.
 std::string LastAfter(const std::string& output, const std::string& marker) {
   size_t at = output.rfind(marker);
   if (at == std::string::npos) return {};
   size_t end = output.find('\n', at);
   return output.substr(at + marker.size(), end == std::string::npos ? std::string::npos : end - at - marker.size());
-}
-
-void NodeWithPeers::ExpectBlocksMatchTheFrozenSimulator() {
-  ASSERT_TRUE(stub_->Ask("freeze", "frozen"));
-  // A whole polling cycle read after the freeze: a Block 3 that arrives now,
-  // then each block once more.
-  for (const char* block : {"recv block3 seq=", "recv block1 seq=", "recv block2 seq=", "recv block3 seq="}) {
-    ASSERT_TRUE(commgr_->WaitForNew(block, 10000)) << block;
-  }
-  for (const auto& [name, layout] : {std::pair<std::string, BlockLayout>{"block1", Block1Layout()},
-                                     {"block2", Block2Layout()}, {"block3", Block3Layout()}}) {
-    const std::string marker = "last " + name + ": ";
-    ASSERT_TRUE(commgr_->Ask("last " + name, marker));
-    std::vector<uint8_t> block = HexBytes(LastAfter(commgr_->Output(), marker));
-    ASSERT_FALSE(block.empty()) << name << " never arrived";
-    for (size_t i = 0; i < layout.count; ++i) {
-      const BlockField& field = layout.fields[i];
-      if (field.simOffset == HEARTBEAT_OFFSET) continue;  // the node itself writes it once a second
-      char query[32];
-      std::snprintf(query, sizeof query, "get 0x%04X %u", field.simOffset, field.width);
-      const std::string answer = std::string(query) + ": ";
-      ASSERT_TRUE(stub_->Ask(query, answer));
-      std::vector<uint8_t> expected = HexBytes(LastAfter(stub_->Output(), answer));
-      ASSERT_LE(field.blockOffset + field.width, block.size());
-      EXPECT_EQ(std::vector<uint8_t>(block.begin() + field.blockOffset, block.begin() + field.blockOffset + field.width),
-                expected)
-          << name << " bytes " << field.blockOffset << " from offset 0x" << std::hex << field.simOffset;
-    }
-  }
 }

@@ -4,11 +4,8 @@
 
 #include <memory>
 
-#include "simlink/blocks.h"
 #include "support/test_support.h"
 
-// "0A 1B ..." as bytes.
-std::vector<uint8_t> HexBytes(const std::string& text);
 // The text after the marker on the last line that has it, to the line's end.
 std::string LastAfter(const std::string& output, const std::string& marker);
 
@@ -49,11 +46,6 @@ class NodeWithPeers : public testing::Test {
   // The command that runs a program of the Windows build under wine, in the
   // tests' own prefix; empty where the build or wine is absent.
   std::vector<std::string> UnderWine(const std::string& program);
-
-  // The aircraft frozen, a whole polling cycle later every field of the
-  // three blocks' layouts, as commgr last received it, against the bytes at
-  // the field's offset in the simulator.
-  void ExpectBlocksMatchTheFrozenSimulator();
 
   // How the node and its peers are started; a fixture may change them
   // before SetUp. A program's command may begin with a prefix (for example

@@ -25,7 +25,8 @@ TEST_F(WindowsNodeUnderWine, RegistersMirrorsTheSimulatorAppliesChangesAndShutsD
   ASSERT_TRUE(WaitForFileText(In("console.txt"), "Connected to simulator\n", 30000)) << Console();
   EXPECT_NE(stub_->Output().find("server window UIPCMAIN"), std::string::npos) << stub_->Output();
 
-  ExpectBlocksMatchTheFrozenSimulator();
+  // The blocks carry what the simulator holds (each field's place is the golden images' business).
+  EXPECT_TRUE(commgr_->WaitFor("model=ZemSim St activation=0 com1=123.45 nav1=110.95\n", 10000)) << commgr_->Output();
 
   ASSERT_TRUE(commgr_->Command("items i:165=5 d:114=1000"));
   EXPECT_TRUE(stub_->WaitFor("write 0x07BC 4: 05 00 00 00\n", 10000)) << stub_->Output();
