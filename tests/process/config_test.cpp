@@ -27,6 +27,8 @@ struct ConfigCase {
   // A port the node cannot bind as written is refused, so that the
   // registration never advertises a port where nobody listens.
   int refusedPorts;
+  // A key followed by another key has lost its value; the user is told.
+  int missingValues = 0;
 };
 
 class ConfigText : public testing::TestWithParam<ConfigCase> {
@@ -41,6 +43,7 @@ TEST_P(ConfigText, SetsWhatTheFileSays) {
   ReadConfigFrom(source);
   EXPECT_EQ(Changed(Settings), GetParam().changed);
   EXPECT_EQ(log.Count("is outside 1 to 65535; keeping"), GetParam().refusedPorts) << log.Added();
+  EXPECT_EQ(log.Count("is a value missing?"), GetParam().missingValues) << log.Added();
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -64,6 +67,7 @@ INSTANTIATE_TEST_SUITE_P(
         ConfigCase{"LongWordIsCutAndPairingKept", "ipaddress " + std::string(150, 'a') + " port 9100",
                    " port 9100 ip " + std::string(99, 'a'), 0},
         ConfigCase{"KeyWithoutValueAtEndIsIgnored", "port 9100 udpwait", " port 9100", 0},
+        ConfigCase{"KeyWithoutValueTakesTheNextKey", "remote udpwait 7", " remote 1", 0, 1},
         ConfigCase{"PortsOneAnd65535", "port 1 udpwait 1 port 65535", " port 65535 udpwait 1", 0},
         ConfigCase{"PortsOutsideKeepTheOneInForce", "port 0 port 65536 port 9100 port 74566 port -1 port abc",
                    " port 9100", 5}),
