@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "bridge/bridge_config.h"
+#include "bridge/bridge_listen.h"
 #include "fg_mapping.h"
 #include "fg_plan.h"
 #include "fg_props.h"
@@ -72,10 +73,7 @@ std::vector<std::pair<std::string, std::string>> pendingSets;
 uint64_t setsQueued = 0;
 std::map<std::string, uint64_t> lastSetOf;
 
-void Say(const std::string& text) {
-  Print(text.c_str());
-  Log(text.c_str());
-}
+void Say(const std::string& text) { BridgeSay(text); }
 
 // ---- FlightGear to the view ------------------------------------------------------
 
@@ -389,30 +387,10 @@ int main(int argc, char** argv) {
   OpenLog("FgBridge.log");
   Say("fgbridge: the simulator's request lists over TCP, with FlightGear behind them\n");
   ReadConfiguration();
-  platform::SocketHandle listener = platform::TcpListen(bridge.listenAddress, bridge.listenPort);
-  if (listener == platform::NO_SOCKET) {
-    Say("Cannot listen on " + DottedDecimal(bridge.listenAddress) + ":" + std::to_string(bridge.listenPort) + "\n");
-    platform::ExitProcess(1);
-  }
-  Say("Listening on " + DottedDecimal(bridge.listenAddress) + ":" + std::to_string(platform::LocalPort(listener)) + "\n");
+  platform::SocketHandle listener = ListenOrEnd(bridge);
   PutConstants();
   view.onWrite = [](uint32_t offset, const uint8_t*, uint32_t size) { writtenRanges.push_back({offset, size}); };
   std::thread(KeepViewFresh).detach();
   std::thread(CountEveryMinute).detach();
-  for (;;) {
-    uint32_t peer = 0;
-    platform::SocketHandle connection = platform::TcpAccept(listener, &peer);
-    if (connection == platform::NO_SOCKET) {
-      platform::SleepMs(100);
-      continue;
-    }
-    const std::string client = DottedDecimal(peer);
-    if (!Allowed(bridge, peer)) {
-      Say("Client " + client + " refused: not allowed\n");
-      platform::CloseSocket(connection);
-      continue;
-    }
-    Say("Client " + client + " accepted\n");
-    std::thread(ServeClient, connection, client).detach();
-  }
+  AcceptClients(listener, bridge, ServeClient);
 }

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "bridge/bridge_config.h"
+#include "bridge/bridge_listen.h"
 #include "net/ipv4_text.h"
 #include "platform/platform.h"
 #include "process/char_source.h"
@@ -61,10 +62,7 @@ std::atomic<uint64_t> listsServed{0};
 std::atomic<uint64_t> bytesServed{0};
 std::atomic<uint32_t> clientsNow{0};
 
-void Say(const std::string& text) {
-  Print(text.c_str());
-  Log(text.c_str());
-}
+void Say(const std::string& text) { BridgeSay(text); }
 
 // ---- Configuration -----------------------------------------------------------
 
@@ -168,13 +166,7 @@ int main() {
   OpenLog("SimBridge.log");
   Say("simbridge: the simulator's request lists over TCP\n");
   ReadBridgeConfig();
-  platform::SocketHandle listener = platform::TcpListen(settings.listenAddress, settings.listenPort);
-  if (listener == platform::NO_SOCKET) {
-    Say("Cannot listen on " + DottedDecimal(settings.listenAddress) + ":" + std::to_string(settings.listenPort) + "\n");
-    platform::ExitProcess(1);
-  }
-  Say("Listening on " + DottedDecimal(settings.listenAddress) + ":" + std::to_string(platform::LocalPort(listener)) +
-      "\n");
+  platform::SocketHandle listener = ListenOrEnd(settings);
   for (const Subnet& subnet : settings.allowed) {
     int bits = 0;
     for (uint32_t mask = subnet.mask; mask != 0; mask <<= 1) ++bits;
@@ -187,20 +179,5 @@ int main() {
   SetIpcTransport(&window);
   std::thread(KeepLinkOpen).detach();
   std::thread(CountEveryMinute).detach();
-  for (;;) {
-    uint32_t peer = 0;
-    platform::SocketHandle connection = platform::TcpAccept(listener, &peer);
-    if (connection == platform::NO_SOCKET) {
-      platform::SleepMs(100);
-      continue;
-    }
-    const std::string client = DottedDecimal(peer);
-    if (!Allowed(settings, peer)) {
-      Say("Client " + client + " refused: not allowed\n");
-      platform::CloseSocket(connection);
-      continue;
-    }
-    Say("Client " + client + " accepted\n");
-    std::thread(ServeClient, connection, client).detach();
-  }
+  AcceptClients(listener, settings, ServeClient);
 }
