@@ -104,6 +104,7 @@ TEST(RouteFiles, AreImportedByTheNodeWithEveryWaypoint) {
   }
   EXPECT_EQ(FlightPlanBlock.Waypoints[0].WaypointType, WAYPOINT_AIRPORT);
   EXPECT_EQ(FlightPlanBlock.Waypoints[1].WaypointType, WAYPOINT_FIX);
+  EXPECT_EQ(FlightPlanBlock.Waypoints[2].WaypointType, WAYPOINT_AIRPORT);
   EXPECT_EQ(WorldPosition(-33.5, 151.25, 21), "S33\xC2\xB0 30' 0.00\",E151\xC2\xB0 15' 0.00\",+000021.00");
 }
 
