@@ -1,6 +1,7 @@
 #include "support/test_support.h"
 
 #include <cctype>
+#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -96,9 +97,12 @@ bool ScopedChild::WaitForExit(uint32_t timeoutMs, int& exitCode) {
 }
 
 bool Eventually(const std::function<bool()>& condition, uint32_t timeoutMs) {
-  for (uint32_t waited = 0;; waited += 20) {
+  // Timed by the clock: a condition that takes long itself (a question to
+  // a slow peer) must not stretch the time-out.
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  for (;;) {
     if (condition()) return true;
-    if (waited >= timeoutMs) return false;
+    if (std::chrono::steady_clock::now() >= end) return false;
     platform::SleepMs(20);
   }
 }

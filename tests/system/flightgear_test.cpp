@@ -4,6 +4,7 @@
 // over its HTTP interface at the same moment (the simulation frozen).
 // FlightGear starts once for all the cases; they run in order.
 
+#include <chrono>
 #include <cmath>
 #include <map>
 #include <sstream>
@@ -221,12 +222,26 @@ TEST_F(FlightGear, BlocksAgreeWithFlightGearsOwnProperties) {
   std::printf("[ FlightGear ] agreement, frozen:\n%s", report.c_str());
 }
 
+// Also the step's figures: FlightGear's frame rate, and against it the
+// node's Block 1 rate and how long a change takes to reach FlightGear.
 TEST_F(FlightGear, ARadioChangeAtCommgrShowsInFlightGear) {
+  using Clock = std::chrono::steady_clock;
+  const auto Seconds = [](Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); };
+  ASSERT_TRUE(commgr_->WaitForNew("recv block1 seq=", 20000));
+  const Clock::time_point first = Clock::now();
+  for (int block = 0; block < 10; ++block) ASSERT_TRUE(commgr_->WaitForNew("recv block1 seq=", 20000));
+  const double blocksPerSecond = 10 / Seconds(first);
+
   const double before = Number("/instrumentation/comm/frequencies/selected-mhz");
+  const Clock::time_point sent = Clock::now();
   ASSERT_TRUE(commgr_->Command("int 83 0"));  // COM1 up 0.05 MHz from what the node read
   EXPECT_TRUE(Eventually([&] { return std::fabs(Number("/instrumentation/comm/frequencies/selected-mhz") - (before + 0.05)) < 0.001; },
                          15000))
       << before << " -> " << Property("/instrumentation/comm/frequencies/selected-mhz");
+  const double latency = Seconds(sent);
+  const double frames = Number("/sim/frame-rate");
+  std::printf("[ FlightGear ] %.1f frames/s; Block 1 %.2f/s; COM1 change seen in FlightGear after %.0f ms (%.1f frames)\n",
+              frames, blocksPerSecond, latency * 1000, latency * frames);
   ASSERT_TRUE(commgr_->Command("int 176 3445"));  // ADF1 344.5 kHz
   EXPECT_TRUE(Eventually([] { return std::fabs(Number("/instrumentation/adf/frequencies/selected-khz") - 344.5) < 0.01; }, 15000))
       << Property("/instrumentation/adf/frequencies/selected-khz");
@@ -238,12 +253,14 @@ TEST_F(FlightGear, TheAutopilotTurnsTheAircraftToTheHeadingSet) {
   EXPECT_TRUE(Eventually([&] { return std::fabs(Number("/autopilot/settings/heading-bug-deg") - static_cast<int>(target)) < 0.5; },
                          15000))
       << Property("/autopilot/settings/heading-bug-deg");
-  // A standard-rate turn of 90 degrees takes 30 s; two minutes is plenty.
+  // A standard-rate turn of 90 degrees takes 30 s of FlightGear's time,
+  // which falls behind the wall clock when its frames come slowly (a turn
+  // took four minutes at 4 frames/s here); five minutes is plenty.
   const auto off = [&] {
     double d = std::fmod(Number("/instrumentation/heading-indicator/indicated-heading-deg") - static_cast<int>(target) + 540.0, 360.0) - 180.0;
     return std::fabs(d);
   };
-  EXPECT_TRUE(Eventually([&] { return off() < 10.0; }, 120000)) << "heading still " << off() << " degrees off";
+  EXPECT_TRUE(Eventually([&] { return off() < 10.0; }, 300000)) << "heading still " << off() << " degrees off";
   ASSERT_TRUE(commgr_->Command("int 165 0"));
 }
 
