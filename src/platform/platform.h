@@ -26,6 +26,9 @@ bool DisableQuickEdit();
 // The title of the console window (Windows), or of the terminal when
 // standard output is one (POSIX); UTF-8. False when nothing shows it.
 bool SetConsoleTitleText(const char* title);
+// The console window's title as it shows now (Windows); empty where it
+// cannot be read back (a POSIX terminal keeps its title to itself).
+std::string ConsoleTitleText();
 
 // Waits until a line (or the end) of standard input has been read.
 void WaitForInputLine();

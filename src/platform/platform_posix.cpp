@@ -122,6 +122,8 @@ bool SetConsoleTitleText(const char* title) {
   return true;
 }
 
+std::string ConsoleTitleText() { return ""; }
+
 int ReadConsoleKey() {
   static std::atomic<bool> ended{false};
   if (ended) return -1;

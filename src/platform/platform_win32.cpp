@@ -75,6 +75,17 @@ bool SetConsoleTitleText(const char* title) {
   return SetConsoleTitleW(wide.c_str()) != 0;
 }
 
+std::string ConsoleTitleText() {
+  wchar_t wide[512] = {};
+  if (GetConsoleTitleW(wide, 512) == 0) return "";
+  int size = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+  if (size <= 1) return "";
+  std::string text(static_cast<size_t>(size), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide, -1, text.data(), size, nullptr, nullptr);
+  text.resize(static_cast<size_t>(size - 1));
+  return text;
+}
+
 int ReadConsoleKey() {
   static std::atomic<bool> ended{false};
   if (ended) return -1;

@@ -1,3 +1,5 @@
+#include <cstdlib>
+
 #include "process/console.h"
 #include "process/settings.h"
 #include "support/test_support.h"
@@ -18,6 +20,24 @@ TEST(ConsoleKeys, EachPressTurnsItsDisplayTheOtherWay) {
   EXPECT_EQ(shown, "F- F- -- -V -V FV F- FV ");
   showFlaps = false;
   Settings = SettingsRecord{};
+}
+
+// What the operator's window shows, through the platform layer: QuickEdit
+// off (a click stops no thread), and the title with both states whole,
+// dashes and all, where the console can be asked for it (Windows).
+TEST(ConsoleWindow, QuickEditIsOffAndTheTitleShowsAsSet) {
+  // Set where the run has a console for certain (the Windows build behind a terminal).
+  const bool consoleExpected = std::getenv("ZEMSIM_CONSOLE_EXPECTED") != nullptr;
+  EXPECT_TRUE(platform::DisableQuickEdit());
+  const std::string title = "ZemSim \u2014 simulator connected \u2014 ComMgr waiting";
+  if (!platform::SetConsoleTitleText(title.c_str())) {
+    ASSERT_FALSE(consoleExpected) << "the console refused the title";
+    GTEST_SKIP() << "no console or terminal shows a title here";
+  }
+  const std::string shown = platform::ConsoleTitleText();
+  if (consoleExpected || !shown.empty()) {
+    EXPECT_EQ(shown, title);
+  }
 }
 
 }  // namespace
