@@ -1,5 +1,6 @@
 #include "support/node_peers.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "net/monitor.h"
@@ -55,7 +56,13 @@ void NodeWithPeers::TearDown() {
   commgr_.reset();
   stub_.reset();
   if (wine_) EndWineSession(directory_);
-  for (platform::ChildProcess child : platform::CurrentChildren()) platform::KillProcess(child);
+  EndChildrenExcept({});
+}
+
+void NodeWithPeers::EndChildrenExcept(const std::vector<int64_t>& kept) {
+  for (platform::ChildProcess child : platform::CurrentChildren()) {
+    if (std::find(kept.begin(), kept.end(), child.id) == kept.end()) platform::KillProcess(child);
+  }
 }
 
 std::vector<std::string> NodeWithPeers::UnderWine(const std::string& program) {

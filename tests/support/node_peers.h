@@ -34,6 +34,8 @@ class NodeWithPeers : public testing::Test {
   // Ends the peers and the node, then every orphan left behind (a restarted
   // node's successors), by their ids, and the wine session if one was used.
   void TearDown() override;
+  // Ends every child of this process (adopted orphans included) but those kept.
+  static void EndChildrenExcept(const std::vector<int64_t>& kept);
   // Starts zemsim and waits until it is connected to ComMgr.
   void StartNode();
   std::string In(const char* name) const { return run_.In(name); }

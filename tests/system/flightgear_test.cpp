@@ -149,10 +149,7 @@ class FlightGear : public NodeWithPeers {
     node_.reset();
     commgr_.reset();
     stub_.reset();
-    for (platform::ChildProcess child : platform::CurrentChildren()) {
-      const bool kept = (xvfb_ != nullptr && child.id == xvfb_->id()) || (flightgear_ != nullptr && child.id == flightgear_->id());
-      if (!kept) platform::KillProcess(child);
-    }
+    EndChildrenExcept({xvfb_ != nullptr ? xvfb_->id() : 0, flightgear_ != nullptr ? flightgear_->id() : 0});
   }
   // A whole polling cycle that commgr received after now.
   void FreshBlocks() {

@@ -156,8 +156,7 @@ TEST_F(Operator, TitleGoesToATerminalAndOnlyThere) {
   // Ending script leaves its node to this process (the fixture adopts
   // orphans); that node still holds the ports until it is ended too.
   node_.reset();
-  for (platform::ChildProcess child : platform::CurrentChildren())
-    if (child.id != stub_->id() && child.id != commgr_->id()) platform::KillProcess(child);
+  EndChildrenExcept({stub_->id(), commgr_->id()});
   // The status line comes in the same step as the title, after it.
   platform::SetEnvironmentValue("ZEMSIM_STATUS_SECONDS", "1");
   node_ = std::make_unique<ScopedChild>(nodeProgram_, directory_, In("console.txt"));
