@@ -163,17 +163,13 @@ namespace {
 
 [[noreturn]] void MainLoop() {
   constexpr uint32_t WAIT_MS = 1000;
-  constexpr uint32_t QUIT_CHECK_MS = 10;
   for (;;) {
     platform::SleepMs(1);
     if (ProcessState.quitRequested) EndForRestart();
     ConnectStep();
     StatusStep();
     // A restart asked for meanwhile is not kept waiting for the rest of the second.
-    for (uint32_t waited = 0; waited < WAIT_MS; waited += QUIT_CHECK_MS) {
-      if (ProcessState.quitRequested) EndForRestart();
-      platform::SleepMs(QUIT_CHECK_MS);
-    }
+    if (WaitForQuit(WAIT_MS)) EndForRestart();
   }
 }
 

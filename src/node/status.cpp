@@ -13,6 +13,7 @@
 #include "process/process_state.h"
 #include "process/settings.h"
 #include "process/text.h"
+#include "simlink/ipc_batch.h"
 #include "simlink/ipc_link.h"
 #include "simlink/sim_connection.h"
 #include "vardb/change_var.h"
@@ -34,6 +35,7 @@ int64_t statusDueAt = 0;  // seconds on the steady clock; 0: not yet started
 uint64_t blocksAtLastStatus = 0;
 uint64_t changesAtLastStatus = 0;
 uint64_t listsAtLastStatus = 0;
+uint64_t heldAtLastStatus = 0;
 
 int64_t SteadySeconds() {
   return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
@@ -100,20 +102,22 @@ void LogStatus() {
   if (statusDueAt == 0) statusDueAt = now + period;
   if (now < statusDueAt) return;
   statusDueAt = now + period;
-  const uint64_t blocks = BlocksSent, changes = ChangesApplied, lists = IpcListsSent();
+  const uint64_t blocks = BlocksSent, changes = ChangesApplied, lists = IpcListsSent(), held = IpcListsHeld();
   char text[300];
   FormatText(text, sizeof text,
-             "Status() - simulator %s, ComMgr %s; last %lld s: %llu blocks sent, %llu changes applied, %.1f lists/s; "
-             "restarts so far: %d\n",
+             "Status() - simulator %s, ComMgr %s; last %lld s: %llu blocks sent, %llu changes applied, %.1f lists/s, "
+             "%llu held for a frame's end; restarts so far: %d\n",
              SimConnected ? "connected" : "not connected", NetState.Connected ? "connected" : "not connected",
              static_cast<long long>(period), static_cast<unsigned long long>(blocks - blocksAtLastStatus),
              static_cast<unsigned long long>(changes - changesAtLastStatus),
              static_cast<double>(lists - listsAtLastStatus) / static_cast<double>(period),
+             static_cast<unsigned long long>(held - heldAtLastStatus),
              static_cast<int>(ProcessState.restartCount));
   Log(text);
   blocksAtLastStatus = blocks;
   changesAtLastStatus = changes;
   listsAtLastStatus = lists;
+  heldAtLastStatus = held;
 }
 
 }  // namespace

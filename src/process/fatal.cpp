@@ -70,5 +70,5 @@ void Restart() {
   // the main loop hands this process over to it (same process id, terminal
   // and service).
   platform::StartSuccessor(RestartCommandLine(ProcessState.programPath, ProcessState.restartCount + 1));
-  ProcessState.quitRequested = true;
+  RequestQuit();
 }

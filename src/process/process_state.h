@@ -16,6 +16,11 @@ struct ProcessStateRecord {
 
 extern ProcessStateRecord ProcessState;
 
+// Sets quitRequested and wakes whoever waits for it.
+void RequestQuit();
+// Waits up to the time given for quitRequested; true when it is set.
+bool WaitForQuit(uint32_t milliseconds);
+
 // Reads the program path and, from exactly three arguments, the restart
 // count (the second argument, the marker, is not examined).
 void ParseCommandLine(const std::vector<std::string>& arguments);

@@ -10,7 +10,8 @@
 // it takes the "FSUIPC" lock, puts every batch waiting at that moment into
 // the list (each whole, in the order they came, as many as one list holds),
 // has it executed and gives every caller in it the outcome; batches that did
-// not fit, or came meanwhile, go in the next list.
+// not fit, or came meanwhile, go in the next list. While no frame is known
+// and nobody leads, a caller's batch goes out at once as a list of its own.
 
 #include <cstddef>
 #include <cstdint>
@@ -50,5 +51,14 @@ class IpcBatch {
 // caller's name. Returns only once no list holds the batch any more.
 bool ExchangeBatch(IpcBatch& batch, const char* caller);
 
+// The same for writes whose caller need not wait for them (the changes of
+// the network, while the network goes on arriving): true when the batch is
+// handed over, and cleared. Only while a list is out or held for a frame's
+// end does it return before the writes are made; otherwise it is
+// ExchangeBatch. A write that fails later is lost, as a write that failed.
+bool PostBatch(IpcBatch& batch, const char* caller);
+
 // Batches waiting for a list now (diagnostics and tests).
 size_t BatchesWaiting();
+// Lists held back since the start to go out just before a frame's end.
+uint64_t IpcListsHeld();

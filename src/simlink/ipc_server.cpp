@@ -52,27 +52,36 @@ void OffsetSpace::Write(uint32_t offset, const void* source, uint32_t size) {
   WriteUnlocked(offset, static_cast<const uint8_t*>(source), size);
 }
 
-void FramePacer::SetPeriod(uint32_t periodMs) {
+void AnswerPacer::Set(Answering answering, uint32_t ms) {
   std::lock_guard<std::mutex> guard(mutex_);
-  periodMs_ = periodMs;
+  answering_ = ms == 0 ? Answering::AtOnce : answering;
+  ms_ = ms;
 }
 
-void FramePacer::WaitForFrame() {
-  Clock::time_point frame;
+void AnswerPacer::WaitForTurn() {
+  Clock::time_point turn;
   {
     std::lock_guard<std::mutex> guard(mutex_);
-    if (periodMs_ == 0) return;
-    const Clock::duration period = std::chrono::milliseconds(periodMs_);
-    // The next boundary after now, or the one after the last list's frame.
-    frame = epoch_ + ((Clock::now() - epoch_) / period + 1) * period;
-    if (frame <= lastFrame_) frame = lastFrame_ + period;
-    lastFrame_ = frame;
+    const Clock::duration step = std::chrono::milliseconds(ms_);
+    switch (answering_) {
+      case Answering::AtOnce:
+        return;
+      case Answering::Late:
+        turn = Clock::now() + step;
+        break;
+      case Answering::Frames:
+        // The next boundary after now, or the one after the last list's frame.
+        turn = epoch_ + ((Clock::now() - epoch_) / step + 1) * step;
+        if (turn <= lastFrame_) turn = lastFrame_ + step;
+        lastFrame_ = turn;
+        break;
+    }
   }
-  std::this_thread::sleep_until(frame);
+  std::this_thread::sleep_until(turn);
 }
 
 void OffsetSpace::Execute(uint8_t* list, uint32_t length) {
-  frames.WaitForFrame();
+  pacer.WaitForTurn();
   ++listsExecuted_;
   std::lock_guard<std::mutex> guard(mutex_);
   uint32_t terminatorAt = 0;

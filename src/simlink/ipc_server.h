@@ -13,20 +13,25 @@
 
 #include "platform/platform.h"
 
-// A simulator that serves request lists inside its own frame loop: one list
-// per frame for all its clients together, each arriving list waiting for the
-// next frame boundary that no earlier list has taken.
-class FramePacer {
+// How a simulator answers request lists: at once; each list a fixed time
+// late (a simulator busy loading scenery, a stalled network); or inside its
+// own frame loop, one list per frame for all its clients together, each
+// arriving list waiting for the next frame boundary that no earlier list has
+// taken. It may change while lists are being served.
+enum class Answering { AtOnce, Late, Frames };
+
+class AnswerPacer {
  public:
-  // 0: every list is served at once.
-  void SetPeriod(uint32_t periodMs);
-  // Waits until this list's frame begins.
-  void WaitForFrame();
+  // ms: how late, or how long the frames are; 0 answers at once.
+  void Set(Answering answering, uint32_t ms);
+  // Waits until this list may be answered.
+  void WaitForTurn();
 
  private:
   using Clock = std::chrono::steady_clock;
   std::mutex mutex_;
-  uint32_t periodMs_ = 0;
+  Answering answering_ = Answering::AtOnce;
+  uint32_t ms_ = 0;
   Clock::time_point epoch_ = Clock::now();
   Clock::time_point lastFrame_{};
 };
@@ -48,11 +53,11 @@ class OffsetSpace {
 
   // Executes the records of the list in order: reads fill their data, writes
   // store theirs; id 0 or any unknown id ends execution, and so does a
-  // record that would run past the list. With a frame period set, the list
-  // first waits for its frame.
+  // record that would run past the list. The list first waits for its turn
+  // as the pacer has it.
   void Execute(uint8_t* list, uint32_t length);
 
-  FramePacer frames;
+  AnswerPacer pacer;
   // Lists executed since the start, by every client and transport.
   uint64_t ListsExecuted() const { return listsExecuted_.load(); }
 

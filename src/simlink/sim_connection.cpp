@@ -28,6 +28,13 @@ bool Exchange(IpcBatch& batch, const char* caller) {
   batch.Clear();
   return ok;
 }
+
+// A batch's writes on their way without waiting for them: the receive
+// thread goes back to the network while they wait for the simulator.
+void Post(IpcBatch& batch) {
+  if (SimConnected) PostBatch(batch, "FSUIPCWrite()");
+  batch.Clear();
+}
 }  // namespace
 
 void InitSimulatorLink() {
@@ -76,7 +83,7 @@ uint32_t FSUIPCRead(uint32_t offset, uint32_t size, void* destination) {
   if (!batchedWrites.empty()) {
     // The queued writes go first, in the read's own list where it fits.
     if (batchedWrites.Read(offset, size, destination)) return Exchange(batchedWrites, "FSUIPCRead()") ? 1 : 0;
-    Exchange(batchedWrites, "FSUIPCWrite()");
+    Post(batchedWrites);
   }
   if (!SimConnected || !single.Read(offset, size, destination)) return 0;
   return Exchange(single, "FSUIPCRead()") ? 1 : 0;
@@ -87,7 +94,7 @@ uint32_t FSUIPCWrite(uint32_t offset, uint32_t size, const void* source) {
   if (batchDepth > 0) {
     if (batchedWrites.Write(offset, size, source)) return 1;
     // What would not fit one request list beside this write goes out first.
-    Exchange(batchedWrites, "FSUIPCWrite()");
+    Post(batchedWrites);
     if (batchedWrites.Write(offset, size, source)) return 1;
   }
   if (!single.Write(offset, size, source)) return 0;
@@ -101,7 +108,7 @@ void CloseWriteBatch() {
     --batchDepth;
     return;
   }
-  if (!batchedWrites.empty()) Exchange(batchedWrites, "FSUIPCWrite()");
+  if (!batchedWrites.empty()) Post(batchedWrites);
   batchDepth = 0;
 }
 

@@ -39,7 +39,9 @@ void FSUIPCWriteAlong(uint32_t offset, uint8_t value);
 // calling thread, FSUIPCWrite queues its bytes and gives 1; FSUIPCRead sends
 // what is queued together with its own read, in one exchange, so that it
 // reads what the earlier writes wrote; CloseWriteBatch sends the rest. The
-// simulator sees the same writes and reads in the same order.
+// simulator sees the same writes and reads in the same order. A batch's
+// writes are posted (PostBatch): while a list is out or held for a frame's
+// end they join it, and the caller goes on without waiting for them.
 // They nest: only the outermost close sends.
 void OpenWriteBatch();
 void CloseWriteBatch();

@@ -102,6 +102,24 @@ TEST_F(SharedLists, WritesStayInFrontOfTheReadQueuedAfterThem) {
   EXPECT_EQ(exchanges, (Lists{{"R1000/4"}, {"W3000/1", "W2000/1", "W2001/1", "R1030/4", "W3001/1"}}));
 }
 
+// The network's changes are posted: their thread goes back to the network
+// at once, and they go in the next list, in front of what came after them.
+TEST_F(SharedLists, PostedChangesLeaveTheirCallerAtOnceAndGoInTheNextList) {
+  std::atomic<bool> posterBack{false};
+  const Caller postedChange = [&] {
+    OpenWriteBatch();
+    const uint8_t one = 1;
+    FSUIPCWrite(0x2000, 1, &one);
+    CloseWriteBatch();
+    posterBack = true;
+    return true;
+  };
+  const auto posterBackWhileTheListIsOut = [&] { EXPECT_TRUE(Eventually([&] { return posterBack.load(); }, 5000)); };
+  EXPECT_EQ(WhileAListIsOut(ReadAt(0x1000), {postedChange, ReadAt(0x1010)}, posterBackWhileTheListIsOut),
+            (std::vector<int>{1, 1, 1}));
+  EXPECT_EQ(exchanges, (Lists{{"R1000/4"}, {"W2000/1", "R1010/4"}}));
+}
+
 TEST_F(SharedLists, ACallerWhoseRequestsDoNotFitGoesInTheNextList) {
   EXPECT_EQ(WhileAListIsOut(ReadAt(0x1000), {ReadAt(0x0000, 20000), ReadAt(0x1010), ReadAt(0x0000, 20000)}),
             (std::vector<int>{1, 1, 1, 1}));

@@ -1,7 +1,10 @@
 // A simulator that stalls or dies under a running node, with real processes
 // on loopback.
 
+#include <atomic>
 #include <cstdio>
+#include <sstream>
+#include <thread>
 
 #include "support/node_peers.h"
 
@@ -68,5 +71,68 @@ TEST_P(SimulatorOutage, DisconnectsOnceAndReconnectsSoonAfterItsReturn) {
 
 INSTANTIATE_TEST_SUITE_P(Simulator, SimulatorOutage,
                          testing::Values(Outage{"StallsAndResumes", false}, Outage{"IsKilledAndStartedAgain", true}), RowName());
+
+// A simulator that answered late or in frames for a while, then answers at
+// once again: from then on no list is held back for a frame's end, as the
+// node's status line counts them.
+struct Spell {
+  const char* name;
+  const char* answering;  // simstub's command for the spell
+};
+
+class AnsweringSpell : public NodeWithPeers, public testing::WithParamInterface<Spell> {
+ protected:
+  struct Period {
+    int changes;
+    int held;
+  };
+  // What the node's status lines so far say of their periods, in order.
+  std::vector<Period> Periods() const {
+    std::vector<Period> periods;
+    std::istringstream lines(Log());
+    for (std::string line; std::getline(lines, line);) {
+      const size_t changes = line.find(" changes applied"), held = line.find(" held for a frame's end");
+      if (line.find("Status() - ") == std::string::npos || held == std::string::npos) continue;
+      periods.push_back({std::stoi(line.substr(line.rfind(", ", changes) + 2)),
+                         std::stoi(line.substr(line.rfind(", ", held) + 2))});
+    }
+    return periods;
+  }
+};
+
+TEST_P(AnsweringSpell, LeavesNoListWaitingForAFrameOnceAnswersArePrompt) {
+  platform::SetEnvironmentValue("ZEMSIM_STATUS_SECONDS", "1");
+  StartNode();
+  platform::SetEnvironmentValue("ZEMSIM_STATUS_SECONDS", "");
+  ASSERT_TRUE(WaitForConsoleCount("Connected to simulator\n", 1, 10000)) << Console();
+  // A change every 10 ms throughout, so that lists meet in the line.
+  std::atomic<bool> sending{true};
+  std::thread changes([&] {
+    for (int n = 1; sending; ++n) {
+      commgr_->Command("int 165 " + std::to_string(n));
+      platform::SleepMs(10);
+    }
+  });
+  struct Stop {
+    std::atomic<bool>& sending;
+    std::thread& changes;
+    ~Stop() { sending = false; changes.join(); }
+  } stop{sending, changes};
+
+  ASSERT_TRUE(stub_->Ask(std::string("answer ") + GetParam().answering, "answering "));
+  ASSERT_TRUE(Eventually([&] { const auto p = Periods(); return !p.empty() && p.back().held > 0; }, 20000))
+      << "the node waits for frame ends meanwhile\n" << Log();
+  EXPECT_TRUE(stub_->WaitForNew("write 0x07BC 4: ", 5000)) << "and the changes go on reaching the simulator";
+  ASSERT_TRUE(stub_->Ask("answer at-once", "answering at once"));
+  const size_t before = Periods().size();
+  // The period under way may still hold a list; the next one is all prompt.
+  ASSERT_TRUE(Eventually([&] { return Periods().size() >= before + 2; }, 10000)) << Log();
+  EXPECT_EQ(Periods()[before + 1].held, 0) << Log();
+  EXPECT_GT(Periods()[before + 1].changes, 0) << Log();
+  EXPECT_TRUE(stub_->WaitForNew("write 0x07BC 4: ", 5000));
+}
+
+INSTANTIATE_TEST_SUITE_P(Simulator, AnsweringSpell,
+                         testing::Values(Spell{"AHiccup", "late 120"}, Spell{"Frames", "frames 100"}), RowName());
 
 }  // namespace

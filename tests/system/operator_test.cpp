@@ -139,7 +139,7 @@ TEST_F(Operator, LogsAStatusLineEachPeriod) {
   ASSERT_TRUE(Eventually([&] { return Log().find(" 1 changes applied") != std::string::npos; }, 10000)) << Log();
   const std::string line = LastAfter(Log(), status);
   EXPECT_GT(std::stoi(line), 0) << "blocks sent: " << line;
-  EXPECT_NE(line.find(" lists/s; restarts so far: 0"), std::string::npos) << line;
+  EXPECT_NE(line.find(" held for a frame's end; restarts so far: 0"), std::string::npos) << line;
 }
 
 // The title with both states goes to a terminal (here a pseudo-terminal of

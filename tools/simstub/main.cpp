@@ -90,6 +90,8 @@ void Usage() {
       "  get OFFSET SIZE       print bytes\n"
       "  press [VALUE]         press the TAB hot key (press byte VALUE, default 2)\n"
       "  stall | resume        stop answering clients, and answer again\n"
+      "  answer at-once | late MS | frames MS\n"
+      "                        answer request lists at once, each MS late, or in frames of MS\n"
       "  freeze | fly          stop the aircraft, and fly on\n"
       "  writes OFFSET         how many writes the clients made at the offset\n"
       "  lists                 how many request lists the clients had executed\n"
@@ -214,6 +216,19 @@ void RunCommand(const std::string& line) {
   } else if (command == "resume") {
     stalled = false;
     Say("resumed\n");
+  } else if (command == "answer") {
+    std::string how, given;
+    words >> how >> given;
+    uint32_t ms = 0;
+    const bool timed = how == "late" || how == "frames";
+    if (!(how == "at-once" || (timed && ParseNumber(given, ms) && ms > 0 && ms <= 60000))) {
+      Say("error: answer at-once | late MS | frames MS\n");
+      return;
+    }
+    space.pacer.Set(how == "late" ? Answering::Late : Answering::Frames, timed ? ms : 0);
+    Say(how == "at-once" ? std::string("answering at once\n")
+        : how == "late"  ? "answering " + std::to_string(ms) + " ms late\n"
+                         : "answering in frames of " + std::to_string(ms) + " ms\n");
   } else if (command == "freeze") {
     flying = false;
     Say("frozen\n");
@@ -248,7 +263,7 @@ int main(int argc, char** argv) {
   }
   if (options.plan.empty()) options.plan = DefaultPlan(argv[0]);
   stamps = options.stamps;
-  space.frames.SetPeriod(options.frameMs);
+  space.pacer.Set(Answering::Frames, options.frameMs);
 
   InitialiseOffsets(space, options.plan);
   space.onWrite = [quiet = options.quietWrites](uint32_t offset, const uint8_t* data, uint32_t size) {
