@@ -52,6 +52,7 @@ void EndWineSession(const std::string& directory) {
 }  // namespace
 
 void NodeWithPeers::TearDown() {
+  if (HasFailure()) std::printf("%s", OutputsIn(directory_).c_str());
   node_.reset();
   commgr_.reset();
   stub_.reset();

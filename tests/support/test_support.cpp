@@ -1,5 +1,6 @@
 #include "support/test_support.h"
 
+#include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <cstdio>
@@ -57,6 +58,28 @@ std::string MakeFreshDirectory(const std::string& name) {
   fs::remove_all(path);
   fs::create_directories(path);
   return path.string();
+}
+
+std::string TailOfFile(const std::string& path, size_t lines) {
+  const std::vector<std::string> all = SplitLines(ReadTextFile(path));
+  std::string tail;
+  for (size_t i = all.size() > lines ? all.size() - lines : 0; i < all.size(); ++i) tail += all[i] + "\n";
+  return tail;
+}
+
+std::string OutputsIn(const std::string& directory, size_t lines) {
+  std::vector<fs::path> files;
+  std::error_code ignored;
+  for (const auto& entry : fs::directory_iterator(directory, ignored)) {
+    const std::string extension = entry.path().extension().string();
+    if (entry.is_regular_file() && (extension == ".txt" || extension == ".log")) files.push_back(entry.path());
+  }
+  std::sort(files.begin(), files.end());
+  std::string report = "The outputs of the processes are kept in " + directory + "; the last lines of each:\n";
+  for (const fs::path& file : files) {
+    report += "---- " + file.filename().string() + "\n" + TailOfFile(file.string(), lines);
+  }
+  return report;
 }
 
 LogTail::LogTail() : path_(LogFilePath()) { start_ = ReadWholeFile(path_).size(); }

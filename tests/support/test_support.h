@@ -28,6 +28,12 @@ std::vector<std::string> SplitLines(const std::string& text);
 // A fresh, empty directory inside the test directory.
 std::string MakeFreshDirectory(const std::string& name);
 
+// The last lines of a text file ("" when there is none).
+std::string TailOfFile(const std::string& path, size_t lines);
+// Every file the processes of a test wrote into the directory, its name and
+// last lines each, for a failure's message.
+std::string OutputsIn(const std::string& directory, size_t lines = 40);
+
 // A fresh directory for the files of one test (MakeFreshDirectory).
 class RunDirectory {
  public:

@@ -125,9 +125,91 @@ class FlightGear : public NodeWithPeers {
     }
   }
 
+  // FlightGear's process (not its bus session's), 0 when there is none.
+  static int64_t FlightGearId() {
+    if (flightgear_ == nullptr) return 0;
+    for (const std::string& id : SplitLines(ReadTextFile("/proc/" + std::to_string(flightgear_->id()) + "/task/" +
+                                                         std::to_string(flightgear_->id()) + "/children"))) {
+      std::istringstream ids(id);
+      for (int64_t child = 0; ids >> child;) {
+        if (ReadTextFile("/proc/" + std::to_string(child) + "/comm") == "fgfs\n") return child;
+      }
+    }
+    return 0;
+  }
+  // Running and answering over its HTTP interface.
+  static bool FlightGearAnswers() {
+    int code = 0;
+    return flightgear_ != nullptr && !flightgear_->WaitForExit(0, code) &&
+           Eventually([] { return !Property("/sim/frame-rate").empty(); }, 10000);
+  }
+  // Each thread of the process, by name, and the CPU time it took in two
+  // seconds: a thread that spins shows 2.00 s.
+  static std::string ThreadsAtWork(int64_t id) {
+    const std::string tasks = "/proc/" + std::to_string(id) + "/task";
+    const auto times = [&] {
+      std::map<std::string, double> seconds;
+      std::error_code ignored;
+      for (const auto& task : fs::directory_iterator(tasks, ignored)) {
+        const std::string stat = ReadTextFile(task.path().string() + "/stat");
+        std::istringstream fields(stat.substr(stat.rfind(')') + 2));
+        std::string field;
+        double ticks = 0;
+        for (int n = 3; fields >> field && n <= 15; ++n) {
+          if (n == 14 || n == 15) ticks += std::stod(field);
+        }
+        const std::string name = SplitLines(ReadTextFile(task.path().string() + "/comm")).at(0);
+        seconds[task.path().filename().string() + " " + name] = ticks / 100.0;
+      }
+      return seconds;
+    };
+    const auto before = times();
+    platform::SleepMs(2000);
+    std::string report;
+    for (const auto& [thread, seconds] : times()) {
+      const auto was = before.find(thread);
+      char line[160];
+      std::snprintf(line, sizeof line, "  %-32s %.2f s\n", thread.c_str(), was == before.end() ? seconds : seconds - was->second);
+      report += line;
+    }
+    return report;
+  }
+  // What a case that finds FlightGear gone shows: how it ended, or where it
+  // hangs, and the last of what it wrote.
+  static std::string FlightGearEvidence() {
+    std::string evidence;
+    int code = 0;
+    if (flightgear_ == nullptr) {
+      evidence = "FlightGear was not started\n";
+    } else if (flightgear_->WaitForExit(0, code)) {
+      evidence = code > 128 ? "FlightGear was killed by signal " + std::to_string(code - 128) + "\n"
+                            : "FlightGear ended with exit status " + std::to_string(code) + "\n";
+      delete flightgear_;
+      flightgear_ = nullptr;
+    } else if (const int64_t id = FlightGearId(); id != 0) {
+      evidence = "FlightGear (process " + std::to_string(id) + ") runs but does not answer; its threads' CPU time in 2 s:\n" +
+                 ThreadsAtWork(id);
+      std::string stacks;
+      if (fs::exists("/usr/bin/gdb")) {
+        RunToEnd({"gdb", "-p", std::to_string(id), "-batch", "-ex", "thread apply all bt 12"}, &stacks, 120000);
+        evidence += "its threads:\n" + stacks;
+      }
+    }
+    return evidence + "FlightGear's output (" + home_->In("fgfs.txt") + "), the last lines:\n" +
+           TailOfFile(home_->In("fgfs.txt"), 40);
+  }
+
   void SetUp() override {
     if (!skipped_.empty()) GTEST_SKIP() << skipped_;
     ASSERT_TRUE(startFailure_.empty()) << startFailure_;
+    // One FlightGear that ended or hangs costs the case that finds it so,
+    // not every case after it.
+    if (!FlightGearAnswers()) {
+      const std::string evidence = FlightGearEvidence();
+      EndFlightGear();
+      StartFlightGear();
+      FAIL() << "FlightGear was gone when this case began; started again for the next case.\n" << evidence;
+    }
     NodeWithPeers::SetUp();
     if (HasFatalFailure()) return;
     WriteWholeFile(In("FgBridge.cfg"), "listen 127.0.0.1:0\nflightgear 127.0.0.1:" + std::to_string(TELNET_PORT) +
@@ -144,6 +226,10 @@ class FlightGear : public NodeWithPeers {
   // As the peers' fixture ends its processes, but FlightGear and its
   // screen stay for the next case.
   void TearDown() override {
+    if (HasFailure()) {
+      std::printf("%s", OutputsIn(directory_).c_str());
+      if (!FlightGearAnswers()) std::printf("FlightGear is gone:\n%s", FlightGearEvidence().c_str());
+    }
     Freeze(false);
     bridge_.reset();
     node_.reset();
