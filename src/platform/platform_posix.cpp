@@ -318,14 +318,29 @@ bool SpawnProcess(const std::vector<std::string>& arguments, const std::string& 
 
 bool WriteToChild(ChildProcess& child, const std::string& text) {
   if (child.input == 0) return false;
+  // A child that has ended takes the writer with it through SIGPIPE, and
+  // leaves its own children behind: held back here, and taken if it came.
+  sigset_t brokenPipe, before;
+  sigemptyset(&brokenPipe);
+  sigaddset(&brokenPipe, SIGPIPE);
+  pthread_sigmask(SIG_BLOCK, &brokenPipe, &before);
   size_t written = 0;
-  while (written < text.size()) {
+  bool ok = true;
+  while (ok && written < text.size()) {
     ssize_t n = write(static_cast<int>(child.input), text.data() + written, text.size() - written);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    written += static_cast<size_t>(n);
+    if (n <= 0) {
+      if (n < 0 && errno == EPIPE) {
+        const struct timespec none {0, 0};
+        sigtimedwait(&brokenPipe, nullptr, &none);
+      }
+      ok = false;
+    } else {
+      written += static_cast<size_t>(n);
+    }
   }
-  return true;
+  pthread_sigmask(SIG_SETMASK, &before, nullptr);
+  return ok;
 }
 
 bool WaitProcess(ChildProcess& child, uint32_t timeoutMs, int& exitCode) {
