@@ -119,7 +119,7 @@ void SendToNodes(const std::vector<uint8_t>& message) {
   for (const auto& [address, port] : targets) platform::UdpSendTo(dataSocket, message.data(), message.size(), address, port);
 }
 
-void Usage() {
+void Usage(std::FILE* to) {
   std::fputs(
       "usage: commgr [--address A] [--port P] [--registration-port P] [--remote-port P] [--verbose]\n"
       "              [--no-keepalive] [--stats SECONDS] [--stamps]\n"
@@ -145,7 +145,7 @@ void Usage() {
       "  shutdown                           tell the node to end\n"
       "  last block1|block2|block3          the latest block received, in hex\n"
       "  stats | quit\n",
-      stderr);
+      to);
 }
 
 bool ParseOptions(int argc, char** argv) {
@@ -499,8 +499,12 @@ void RunCommand(const std::string& line) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+    Usage(stdout);
+    return 0;
+  }
   if (!ParseOptions(argc, argv)) {
-    Usage();
+    Usage(stderr);
     return 2;
   }
   keepAlive = options.keepAlive;

@@ -72,5 +72,5 @@ void EncodeRead(const ReadMapping& mapping, const std::string& value, uint8_t* f
 // exchanges.
 std::vector<std::pair<std::string, std::string>> DecodeWrite(const WriteMapping& mapping, const uint8_t* view);
 
-// The table of both, as the README carries it (Markdown).
+// The table of both, as docs/flightgear.md carries it (Markdown).
 std::string MappingTable();

@@ -376,9 +376,22 @@ void End() {
   platform::ExitProcess(0);
 }
 
+constexpr const char* HELP =
+    "usage: fgbridge [--mapping | --help]\n"
+    "  Serves the simulator's request lists over TCP with FlightGear behind them.\n"
+    "  --mapping  print the offsets the node reads and writes, with FlightGear's properties\n"
+    "  --help     print this text\n"
+    "Reads FgBridge.cfg in the current folder (listen ADDRESS:PORT, allow ADDRESS[/BITS],\n"
+    "flightgear HOST:PORT, plans FOLDER) and logs into FgBridge.log there.\n"
+    "Ctrl-C ends it.\n";
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+    std::fputs(HELP, stdout);
+    return 0;
+  }
   if (argc == 2 && std::strcmp(argv[1], "--mapping") == 0) {
     std::fputs(MappingTable().c_str(), stdout);
     return 0;

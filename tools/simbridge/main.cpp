@@ -159,9 +159,21 @@ void End() {
   platform::ExitProcess(0);
 }
 
+constexpr const char* HELP =
+    "usage: simbridge [--help]\n"
+    "  Serves the simulator's request lists over TCP to a node on another PC\n"
+    "  (the node's simserver HOST:PORT).\n"
+    "  --help  print this text\n"
+    "Reads SimBridge.cfg in the current folder (listen ADDRESS:PORT, allow ADDRESS[/BITS])\n"
+    "and logs into SimBridge.log there. Ctrl-C ends it.\n";
+
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+    std::fputs(HELP, stdout);
+    return 0;
+  }
   platform::OnConsoleBreak(End);
   OpenLog("SimBridge.log");
   Say("simbridge: the simulator's request lists over TCP\n");

@@ -72,7 +72,7 @@ std::string Hex(const uint8_t* data, uint32_t size) {
   return text;
 }
 
-void Usage() {
+void Usage(std::FILE* to) {
   std::fputs(
       "usage: simstub [--address A] [--port P] [--plan FILE] [--no-window] [--quiet-writes] [--period MS]\n"
       "               [--frame-ms N] [--stamps]\n"
@@ -96,7 +96,7 @@ void Usage() {
       "  writes OFFSET         how many writes the clients made at the offset\n"
       "  lists                 how many request lists the clients had executed\n"
       "  quit\n",
-      stderr);
+      to);
 }
 
 bool ParseOptions(int argc, char** argv, Options& options) {
@@ -126,9 +126,15 @@ bool ParseOptions(int argc, char** argv, Options& options) {
   return true;
 }
 
+// The sample plan beside the program (the build, an unpacked package), else
+// where an installed package keeps its shared files (ZEMSIM_SHARED_DATA).
 std::string DefaultPlan(const char* program) {
-  std::filesystem::path beside = std::filesystem::absolute(program).parent_path() / "flightplans" / "KSEA-KPDX.pln";
-  return beside.string();
+  const std::filesystem::path sample = std::filesystem::path("flightplans") / "KSEA-KPDX.pln";
+  std::filesystem::path beside = std::filesystem::absolute(program).parent_path() / sample;
+  std::error_code error;
+  if (std::filesystem::exists(beside, error) || *ZEMSIM_SHARED_DATA == '\0') return beside.string();
+  std::filesystem::path installed = std::filesystem::path(ZEMSIM_SHARED_DATA) / sample;
+  return std::filesystem::exists(installed, error) ? installed.string() : beside.string();
 }
 
 bool ParseNumber(const std::string& word, uint32_t& value) {
@@ -256,9 +262,13 @@ intptr_t ExecuteSharedList(const char* atomName, intptr_t position, void*) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+    Usage(stdout);
+    return 0;
+  }
   Options options;
   if (!ParseOptions(argc, argv, options)) {
-    Usage();
+    Usage(stderr);
     return 2;
   }
   if (options.plan.empty()) options.plan = DefaultPlan(argv[0]);
