@@ -16,7 +16,7 @@ inline constexpr int64_t REPORT_PERIOD_MS = 10000;
 struct ReportLimit {
   // kind names the kind in the summary, as its lines begin; console: the
   // reports show on the console, so the summary does too.
-  constexpr ReportLimit(const char* kindText, bool onConsole) : kind(kindText), console(onConsole) {}
+  ReportLimit(const char* kindText, bool onConsole) : kind(kindText), console(onConsole) {}
   const char* const kind;
   const bool console;
   std::mutex guard;  // the counts below
