@@ -139,6 +139,32 @@ TEST_P(AnsweringSpell, LeavesNoListWaitingForAFrameOnceAnswersArePrompt) {
 INSTANTIATE_TEST_SUITE_P(Simulator, AnsweringSpell,
                          testing::Values(Spell{"AHiccup", "late 120"}, Spell{"Frames", "frames 100"}), RowName());
 
+// Anybody on the LAN may flood the node with datagrams it refuses: the log
+// gains a few lines and, once the period is over, their count; the next
+// one after that is logged in full again.
+TEST_F(RunningNode, AFloodOfRefusedDatagramsCostsTheLogAFewLines) {
+  ASSERT_TRUE(commgr_->WaitFor("recv block1 seq=", 10000)) << Console();
+  const std::string full = "PollUDP() - Unhandled MSG CLASS: 7\n";
+  const size_t from = Log().size();
+  const std::vector<uint8_t> junk = TestMessage(7, 0);
+  platform::SocketHandle sender = platform::UdpOpen();
+  for (int i = 0; i < 10000; ++i) platform::UdpSendTo(sender, junk.data(), junk.size(), 0x7F000001, port_);
+  const std::string summary = "PollUDP() - Unhandled MSG CLASS ... and ";
+  ASSERT_TRUE(Eventually([&] { return Log().find(summary, from) != std::string::npos; }, 20000)) << Log().substr(from);
+  const std::string added = Log().substr(from);
+  EXPECT_LE(added.size(), 4000u) << added;
+  int inFull = 0;
+  for (const std::string& line : SplitLines(added)) inFull += line.find(full.substr(0, full.size() - 1)) != std::string::npos;
+  const int counted = std::stoi(LastAfter(added, summary));
+  EXPECT_GT(counted, 0);
+  EXPECT_LE(inFull + counted, 10000);
+  EXPECT_TRUE(Eventually([&] { return ConsoleCount(summary) == 1; }, 5000)) << "the console too";
+
+  platform::UdpSendTo(sender, junk.data(), junk.size(), 0x7F000001, port_);
+  platform::UdpClose(sender);
+  EXPECT_TRUE(WaitForConsoleCount(full, inFull + 1, 5000)) << Console();
+}
+
 // The simulator names a path at 0x0130 that is no plan: the node says it
 // cannot open it, or that it is too large, and its polling thread, which
 // looks at the path, goes on sending the blocks.
