@@ -499,7 +499,8 @@ bool SetKeepAlive(SocketHandle socket, uint32_t idleSeconds, uint32_t intervalSe
   values.keepalivetime = idleSeconds * 1000;
   values.keepaliveinterval = intervalSeconds * 1000;
   DWORD returned = 0;
-  return WSAIoctl(Raw(socket), SIO_KEEPALIVE_VALS, &values, sizeof values, nullptr, 0, &returned, nullptr, nullptr) == 0;
+  return WSAIoctl(Raw(socket), SIO_KEEPALIVE_VALS, &values, sizeof values, nullptr, 0, &returned, nullptr,
+                  nullptr) == 0;
 }
 
 uint16_t LocalPort(SocketHandle socket) {

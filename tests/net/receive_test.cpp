@@ -227,9 +227,12 @@ std::vector<uint8_t> UnknownIndices(int count) {
 INSTANTIATE_TEST_SUITE_P(
     Table, RefusedFloods,
     testing::Values(
-        FloodCase{"ShorterThanAHeader", std::vector<uint8_t>(20, 0), 1, "is shorter than a message header", "PollUDP() - Datagram shorter than a message header", false},
-        FloodCase{"UnknownClass", TestMessage(7, 0), 1, "PollUDP() - Unhandled MSG CLASS: 7", "PollUDP() - Unhandled MSG CLASS", true},
-        FloodCase{"WrongVersionKeepAlive", TestMessage(2, 9, 0, 30115), 1, "Message logged by: HandleNetworkMessages(Keep Alive)",
+        FloodCase{"ShorterThanAHeader", std::vector<uint8_t>(20, 0), 1, "is shorter than a message header",
+                  "PollUDP() - Datagram shorter than a message header", false},
+        FloodCase{"UnknownClass", TestMessage(7, 0), 1, "PollUDP() - Unhandled MSG CLASS: 7", "PollUDP() - Unhandled MSG CLASS",
+                  true},
+        FloodCase{"WrongVersionKeepAlive", TestMessage(2, 9, 0, 30115), 1,
+                  "Message logged by: HandleNetworkMessages(Keep Alive)",
                   "HandleNetworkMsgs(Keep Alive) - Invalid message received", true},
         FloodCase{"FiftyUnknownIndices", UnknownIndices(50), 50, "Message logged by: HandleDataMessages(int)",
                   "HandleDataMessages() - Item refused", false}),

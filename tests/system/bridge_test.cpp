@@ -125,8 +125,8 @@ class BridgeClients : public testing::Test {
     WriteWholeFile(run_.In("SimBridge.cfg"), "listen 127.0.0.1:0\n" + lines);
     bridge_ = std::make_unique<ScopedChild>(std::vector<std::string>{ProgramBeside("simbridge")}, run_.path(),
                                             run_.In("bridge.txt"));
-    ASSERT_TRUE(Eventually([&] { return Output().find("\n", Output().find("Listening on 127.0.0.1:")) != std::string::npos; },
-                           10000))
+    const std::string listening = "Listening on 127.0.0.1:";
+    ASSERT_TRUE(Eventually([&] { return Output().find("\n", Output().find(listening)) != std::string::npos; }, 10000))
         << Output();
     port_ = static_cast<uint16_t>(std::stoi(LastAfter(Output(), "Listening on 127.0.0.1:")));
   }
