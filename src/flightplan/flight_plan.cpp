@@ -90,13 +90,25 @@ void CheckFlightPlan(const char* reportedPath) {
   // Noted before the import: a file that fails is tried again only when it
   // is written again.
   FlightPlanWatch.PlanFileTime = writeTime;
-  std::FILE* file = std::fopen(path, "r");
+  // Only a regular file: a device or a FIFO would hold the polling thread
+  // for good, and with it the blocks.
+  platform::FileOpenResult opened = platform::FileOpenResult::Failed;
+  uint64_t size = 0;
+  std::FILE* file = platform::OpenRegularFile(path, MAX_PLAN_FILE_BYTES, opened, size);
   if (file == nullptr) {
-    PrintFormat("Can't open: %s\n", path);
+    if (opened == platform::FileOpenResult::TooLarge) {
+      char line[400];
+      FormatText(line, sizeof line, "CheckFlightPlan() - %llu bytes is too large for a flight plan: %s\n",
+                 static_cast<unsigned long long>(size), path);
+      Print(line);
+      Log(line);
+    } else {
+      PrintFormat("Can't open: %s\n", path);
+    }
     FlightPlanWatch.FlightPlanLoaded = false;
     return;
   }
-  FileCharSource source(file);
+  FileCharSource source(file, MAX_PLAN_FILE_BYTES);
   int32_t count = ImportFlightPlan(source);
   if (count != 0) {
     FlightPlanBlock.PlanSerial = ++FlightPlanWatch.PlanSerialCounter;

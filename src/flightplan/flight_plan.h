@@ -8,6 +8,8 @@
 
 inline constexpr int32_t MAX_FP_POINTS = 30;
 inline constexpr int64_t PLAN_REFRESH_SECONDS = 10;
+// Far more than any plan of 30 waypoints; a larger file is no plan.
+inline constexpr uint64_t MAX_PLAN_FILE_BYTES = 1 << 20;
 
 // Waypoint type codes.
 inline constexpr uint16_t WAYPOINT_AIRPORT = 2;

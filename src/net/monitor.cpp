@@ -6,6 +6,7 @@
 #include "platform/platform.h"
 #include "process/log.h"
 #include "process/print.h"
+#include "process/report_limit.h"
 #include "process/settings.h"
 #include "process/text.h"
 #include "simlink/sim_connection.h"
@@ -29,6 +30,9 @@ std::string RegistrationText() {
 }
 
 void MonitorTick() {
+  // The counts of refused input, once their period is over.
+  SumUpReports();
+
   uint8_t heartbeat = static_cast<uint8_t>(NetState.Heartbeat + 1);
   NetState.Heartbeat = heartbeat;
   // It rides on the next exchange of any thread rather than costing one.

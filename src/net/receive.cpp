@@ -12,6 +12,7 @@
 #include "process/log.h"
 #include "process/print.h"
 #include "process/process_state.h"
+#include "process/report_limit.h"
 #include "process/syslog.h"
 #include "process/text.h"
 #include "vardb/change_var.h"
@@ -23,6 +24,22 @@
 namespace {
 
 std::atomic<bool> unknownDataTypeReported{false};
+
+// Anybody on the network may send what is refused here: each kind of
+// report is limited, so that a flood of them cannot fill the disk.
+ReportLimit overrunReports{"PollUDP() - Fatal: Buffer over run on DGRAM", true};
+ReportLimit emptyReports{"Zero Length msg received", true};
+ReportLimit shortReports{"PollUDP() - Datagram shorter than a message header", false};
+ReportLimit classReports{"PollUDP() - Unhandled MSG CLASS", true};
+ReportLimit keepAliveVersionReports{"HandleNetworkMsgs(Keep Alive) - Invalid message received", true};
+ReportLimit addressVersionReports{"HandleNetworkMsgs(Address) - Invalid message received", true};
+ReportLimit addressReports{"HandleNetworkMsgs(Address) - Address message without a usable address and port", false};
+ReportLimit networkTypeReports{"HandleNetworkMsgs() - Unhandled MSG_TYPE", true};
+ReportLimit dataTypeReports{"HandleDataMsgs() - Unknown MSG_TYPE", true};
+ReportLimit dataVersionReports{"HandleDataMsgs(FSX IN) - Invalid message received", true};
+ReportLimit itemPastReports{"HandleDataMsgs() - Item runs past the bytes received", false};
+ReportLimit varTypeReports{"HandleDataMsgs() - Unhandled vartype", true};
+ReportLimit refusedItemReports{"HandleDataMessages() - Item refused", false};
 
 void PrintAndLog(const char* text) {
   Print(text);
@@ -58,8 +75,10 @@ void HandleAddress(const uint8_t* message) {
   // Anything else would connect the node to a place where every send fails.
   if (!ParseAddressText(reinterpret_cast<const char*>(message + MSG_HEADER_SIZE), address, port) ||
       !IsUsableDestination(ParseDottedDecimal(address), port)) {
-    Log("HandleNetworkMsgs(Address) - Address message without a usable address and port dropped\n");
-    DumpMessage(message, "HandleNetworkMessages(Address)");
+    if (AdmitReport(addressReports)) {
+      Log("HandleNetworkMsgs(Address) - Address message without a usable address and port dropped\n");
+      DumpMessage(message, "HandleNetworkMessages(Address)");
+    }
     return;
   }
   // Never swapped under a send in progress; without the lock the message is
@@ -93,16 +112,20 @@ void HandleNetworkMsgs(const uint8_t* message, size_t) {
   switch (header.MsgType) {
     case MSG_KEEP_ALIVE:
       if (!ValidateMsgVersion(message, "HandleNetworkMsgs(KA)")) {
-        Print("HandleNetworkMsgs(Keep Alive) - Invalid message received\n");
-        DumpMessage(message, "HandleNetworkMessages(Keep Alive)");
+        if (AdmitReport(keepAliveVersionReports)) {
+          Print("HandleNetworkMsgs(Keep Alive) - Invalid message received\n");
+          DumpMessage(message, "HandleNetworkMessages(Keep Alive)");
+        }
         return;
       }
       NetState.MsgArrived = true;
       return;
     case MSG_ADR:
       if (!ValidateMsgVersion(message, "HandleNetworkMsgs(ADR)")) {
-        Print("HandleNetworkMsgs(Address) - Invalid message received\n");
-        DumpMessage(message, "HandleNetworkMessages(Address)");
+        if (AdmitReport(addressVersionReports)) {
+          Print("HandleNetworkMsgs(Address) - Invalid message received\n");
+          DumpMessage(message, "HandleNetworkMessages(Address)");
+        }
         return;
       }
       HandleAddress(message);
@@ -116,6 +139,7 @@ void HandleNetworkMsgs(const uint8_t* message, size_t) {
       Log("Shutdown message received. Bye\n");
       platform::ExitProcess(100);
     default: {
+      if (!AdmitReport(networkTypeReports)) return;
       char text[100];
       FormatText(text, sizeof text, "HandleNetworkMsgs() - Unhandled MSG_TYPE: %d\n", static_cast<int>(header.MsgType));
       PrintAndLog(text);
@@ -127,19 +151,22 @@ void HandleNetworkMsgs(const uint8_t* message, size_t) {
 void HandleDataMsgs(const uint8_t* message, size_t length) {
   MsgHeader header = ReadMsgHeader(message);
   if (header.MsgType != MSG_FSX_IN) {
+    const bool inFull = AdmitReport(dataTypeReports);
     char text[100];
     FormatText(text, sizeof text, "HandleDataMsgs() - Unknown MSG_TYPE: %d\n", static_cast<int>(header.MsgType));
-    PrintAndLog(text);
+    if (inFull) PrintAndLog(text);
     if (!unknownDataTypeReported.exchange(true)) {
       FormatText(text, sizeof text, "Unknown MSG_TYPE: %d", static_cast<int>(header.MsgType));
       SendSysLog(NodeId, 3, text);
     }
-    DumpMessage(message, "HandleDataMessages(Msg Type");
+    if (inFull) DumpMessage(message, "HandleDataMessages(Msg Type");
     return;
   }
   if (!ValidateMsgVersion(message, "HandleDataMsgs")) {
-    Print("HandleDataMsgs(FSX IN) - Invalid message received\n");
-    DumpMessage(message, "HandleDataMsgs(FSX IN)");
+    if (AdmitReport(dataVersionReports)) {
+      Print("HandleDataMsgs(FSX IN) - Invalid message received\n");
+      DumpMessage(message, "HandleDataMsgs(FSX IN)");
+    }
     Restart();
   }
   ChangeBatch together;
@@ -147,28 +174,36 @@ void HandleDataMsgs(const uint8_t* message, size_t length) {
   for (int32_t item = 0; item < header.Count; ++item) {
     // Items are packed without alignment; none is read past the datagram.
     if (position + ITEM_INDEX_SIZE > length) {
-      LogFormat("HandleDataMsgs() - Item %d runs past the %d bytes received\n", item, static_cast<int>(length));
+      if (AdmitReport(itemPastReports)) {
+        LogFormat("HandleDataMsgs() - Item %d runs past the %d bytes received\n", item, static_cast<int>(length));
+      }
       return;
     }
     uint32_t fsxIndex = GetU32(message + position);
     int32_t varType = FsxVarType(fsxIndex);
     size_t width = varType == VAR_TYPE_INT ? 4 : (varType == VAR_TYPE_DOUBLE || varType == VAR_TYPE_DOUBLE_1) ? 8 : 0;
     if (width == 0) {
-      char text[100];
-      FormatText(text, sizeof text, "Index: %d  Unhandled vartype: %d\n", static_cast<int>(fsxIndex), varType);
-      PrintAndLog(text);
-      DumpMessage(message, "HandleDataMessages(VarType)");
+      if (AdmitReport(varTypeReports)) {
+        char text[100];
+        FormatText(text, sizeof text, "Index: %d  Unhandled vartype: %d\n", static_cast<int>(fsxIndex), varType);
+        PrintAndLog(text);
+        DumpMessage(message, "HandleDataMessages(VarType)");
+      }
       return;
     }
     if (position + ITEM_INDEX_SIZE + width > length) {
-      LogFormat("HandleDataMsgs() - Item %d runs past the %d bytes received\n", item, static_cast<int>(length));
+      if (AdmitReport(itemPastReports)) {
+        LogFormat("HandleDataMsgs() - Item %d runs past the %d bytes received\n", item, static_cast<int>(length));
+      }
       return;
     }
     const uint8_t* value = message + position + ITEM_INDEX_SIZE;
     if (width == 4) {
-      if (!ChangeVar(static_cast<int32_t>(fsxIndex), GetI32(value))) DumpMessage(message, "HandleDataMessages(int)");
+      if (!ChangeVar(static_cast<int32_t>(fsxIndex), GetI32(value)) && AdmitReport(refusedItemReports)) {
+        DumpMessage(message, "HandleDataMessages(int)");
+      }
     } else {
-      if (!ChangeVar(static_cast<int32_t>(fsxIndex), GetF64(value))) {
+      if (!ChangeVar(static_cast<int32_t>(fsxIndex), GetF64(value)) && AdmitReport(refusedItemReports)) {
         DumpMessage(message, "HandleDataMessages(double)");
       }
     }
@@ -179,6 +214,7 @@ void HandleDataMsgs(const uint8_t* message, size_t length) {
 void HandleDatagram(uint8_t* buffer, int n) {
   buffer[n] = 0;
   if (n < static_cast<int>(MSG_HEADER_SIZE)) {
+    if (!AdmitReport(shortReports)) return;
     LogFormat("PollUDP() - Datagram of %d bytes is shorter than a message header; dropped\n", n);
     uint8_t header[MSG_HEADER_SIZE] = {};
     std::memcpy(header, buffer, static_cast<size_t>(n));
@@ -194,6 +230,7 @@ void HandleDatagram(uint8_t* buffer, int n) {
       HandleNetworkMsgs(buffer, static_cast<size_t>(n));
       break;
     default: {
+      if (!AdmitReport(classReports)) break;
       char text[100];
       FormatText(text, sizeof text, "PollUDP() - Unhandled MSG CLASS: %d\n", static_cast<int>(header.MsgClass));
       PrintAndLog(text);
@@ -206,12 +243,14 @@ void PollUDP() {
   uint8_t buffer[RECEIVE_BUFFER_SIZE + 1];
   int n = platform::UdpReceive(NetState.RecvSocket, buffer, RECEIVE_BUFFER_SIZE);
   if (n >= DATAGRAM_LIMIT) {
-    LogFormat("PollUDP() - Fatal: Buffer over run on DGRAM. Length = %d\n", n);
-    Print("Fatal Error. Check log for details\n");
+    if (AdmitReport(overrunReports)) {
+      LogFormat("PollUDP() - Fatal: Buffer over run on DGRAM. Length = %d\n", n);
+      Print("Fatal Error. Check log for details\n");
+    }
     Restart();
   }
   if (n <= 0) {
-    PrintAndLog("Zero Length msg received\n");
+    if (AdmitReport(emptyReports)) PrintAndLog("Zero Length msg received\n");
     Restart();
     // A socket that keeps failing must not flood the log while the
     // successor takes over.

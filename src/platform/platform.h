@@ -3,6 +3,7 @@
 // POSIX and one Win32 implementation; no other file includes an OS header.
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -73,9 +74,17 @@ std::string RootPath(const char* name);
 void SetFileSystemRoot(const std::string& root);
 
 // The last-write time of an existing file, opened for reading with others
-// allowed to read it too. False when the file cannot be opened or its time
-// cannot be had.
+// allowed to read it too, without waiting (a FIFO without a writer opens at
+// once). False when the file cannot be opened or its time cannot be had.
 bool FileLastWriteTime(const char* path, uint64_t& writeTime);
+
+enum class FileOpenResult { Opened, Failed, TooLarge };
+// Opens an existing regular file of at most sizeLimit bytes for reading as
+// text; anything else (a device, a FIFO, a folder) fails. The open never
+// waits, and the checks are made on the file as opened, so that another
+// file put in the path's place meanwhile cannot slip through. The size in
+// size whenever the file could be opened.
+std::FILE* OpenRegularFile(const char* path, uint64_t sizeLimit, FileOpenResult& result, uint64_t& size);
 
 // ---- Process ---------------------------------------------------------------
 
@@ -159,20 +168,28 @@ std::vector<ChildProcess> CurrentChildren();
 using SocketHandle = int64_t;
 inline constexpr SocketHandle NO_SOCKET = -1;
 
-enum class IoStatus { Ok, TimedOut, Closed, Refused, Error };
+// NoDescriptors: this process (or the system) has no descriptors left for
+// another socket.
+enum class IoStatus { Ok, TimedOut, Closed, Refused, NoDescriptors, Error };
 
 // An IPv4 address (host byte order) from dotted decimal or a host name.
 bool ResolveIpv4(const char* host, uint32_t& address);
 
 // A TCP connection with small-packet delay switched off; NO_SOCKET on failure,
 // with status TimedOut when the time-out passed first, Refused when nobody
-// listens there, else Error.
+// listens there, NoDescriptors, else Error.
 SocketHandle TcpConnect(uint32_t address, uint16_t port, uint32_t timeoutMs, IoStatus& status);
 // A listening TCP socket (port 0: any free port); NO_SOCKET on failure.
 SocketHandle TcpListen(uint32_t address, uint16_t port);
-// The next connection on a listening socket; blocks. NO_SOCKET on failure.
-// The peer's IPv4 address (host byte order) when asked for.
-SocketHandle TcpAccept(SocketHandle listener, uint32_t* peerAddress = nullptr);
+// The next connection on a listening socket; blocks. NO_SOCKET on failure,
+// with status NoDescriptors when the connection waits for a free one, else
+// Error. The peer's IPv4 address (host byte order) when asked for.
+SocketHandle TcpAccept(SocketHandle listener, uint32_t* peerAddress = nullptr, IoStatus* status = nullptr);
+// Has the system probe a connection that carries nothing for idleSeconds,
+// then every intervalSeconds, so that a peer that has lost its power or its
+// cable ends the connection (reads fail with Error) instead of holding it
+// for good. False when the system refuses.
+bool SetKeepAlive(SocketHandle socket, uint32_t idleSeconds, uint32_t intervalSeconds);
 uint16_t LocalPort(SocketHandle socket);
 
 // Sends or receives exactly length bytes within the time-out.

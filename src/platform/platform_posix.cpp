@@ -185,13 +185,39 @@ void SetFileSystemRoot(const std::string& root) {
 }
 
 bool FileLastWriteTime(const char* path, uint64_t& writeTime) {
-  int fd = open(path, O_RDONLY | O_CLOEXEC);
+  // Without O_NONBLOCK a FIFO would hold the caller here until a writer came.
+  int fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) return false;
   struct stat info {};
   bool haveTime = fstat(fd, &info) == 0;
   if (close(fd) != 0 || !haveTime) return false;
   writeTime = static_cast<uint64_t>(info.st_mtim.tv_sec) * 1000000000ULL + static_cast<uint64_t>(info.st_mtim.tv_nsec);
   return true;
+}
+
+std::FILE* OpenRegularFile(const char* path, uint64_t sizeLimit, FileOpenResult& result, uint64_t& size) {
+  result = FileOpenResult::Failed;
+  size = 0;
+  const int fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  struct stat info {};
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    close(fd);
+    return nullptr;
+  }
+  size = static_cast<uint64_t>(info.st_size);
+  if (size > sizeLimit) {
+    result = FileOpenResult::TooLarge;
+    close(fd);
+    return nullptr;
+  }
+  std::FILE* file = fdopen(fd, "r");
+  if (file == nullptr) {
+    close(fd);
+    return nullptr;
+  }
+  result = FileOpenResult::Opened;
+  return file;
 }
 
 std::vector<std::string> CommandLineArguments(int argc, char** argv) {
@@ -441,6 +467,8 @@ IoStatus WaitReady(int fd, short events, Clock::time_point deadline) {
   }
 }
 
+bool OutOfDescriptors(int error) { return error == EMFILE || error == ENFILE; }
+
 void SetNoDelay(int fd) {
   int on = 1;
   setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
@@ -466,7 +494,10 @@ bool ResolveIpv4(const char* host, uint32_t& address) {
 SocketHandle TcpConnect(uint32_t address, uint16_t port, uint32_t timeoutMs, IoStatus& status) {
   status = IoStatus::Error;
   int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-  if (fd < 0) return NO_SOCKET;
+  if (fd < 0) {
+    if (OutOfDescriptors(errno)) status = IoStatus::NoDescriptors;
+    return NO_SOCKET;
+  }
   sockaddr_in target = Ipv4(address, port);
   if (::connect(fd, reinterpret_cast<sockaddr*>(&target), sizeof target) != 0) {
     if (errno != EINPROGRESS) {
@@ -501,7 +532,7 @@ SocketHandle TcpListen(uint32_t address, uint16_t port) {
   return fd;
 }
 
-SocketHandle TcpAccept(SocketHandle listener, uint32_t* peerAddress) {
+SocketHandle TcpAccept(SocketHandle listener, uint32_t* peerAddress, IoStatus* status) {
   for (;;) {
     sockaddr_in peer{};
     socklen_t length = sizeof peer;
@@ -509,10 +540,25 @@ SocketHandle TcpAccept(SocketHandle listener, uint32_t* peerAddress) {
     if (fd >= 0) {
       if (peerAddress != nullptr) *peerAddress = ntohl(peer.sin_addr.s_addr);
       SetNoDelay(fd);
+      if (status != nullptr) *status = IoStatus::Ok;
       return fd;
     }
-    if (errno != EINTR && errno != ECONNABORTED) return NO_SOCKET;
+    if (errno != EINTR && errno != ECONNABORTED) {
+      if (status != nullptr) *status = OutOfDescriptors(errno) ? IoStatus::NoDescriptors : IoStatus::Error;
+      return NO_SOCKET;
+    }
   }
+}
+
+bool SetKeepAlive(SocketHandle socket, uint32_t idleSeconds, uint32_t intervalSeconds) {
+  int on = 1;
+  int idle = static_cast<int>(idleSeconds);
+  int interval = static_cast<int>(intervalSeconds);
+  int probes = 3;
+  return setsockopt(Fd(socket), SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on) == 0 &&
+         setsockopt(Fd(socket), IPPROTO_TCP, TCP_KEEPIDLE, &idle, sizeof idle) == 0 &&
+         setsockopt(Fd(socket), IPPROTO_TCP, TCP_KEEPINTVL, &interval, sizeof interval) == 0 &&
+         setsockopt(Fd(socket), IPPROTO_TCP, TCP_KEEPCNT, &probes, sizeof probes) == 0;
 }
 
 uint16_t LocalPort(SocketHandle socket) {

@@ -10,6 +10,9 @@
 #endif
 #include <windows.h>
 #include <conio.h>
+#include <fcntl.h>
+#include <io.h>
+#include <mstcpip.h>
 #include <shellapi.h>
 
 #include <atomic>
@@ -146,13 +149,50 @@ void SetFileSystemRoot(const std::string& root) {
 }
 
 bool FileLastWriteTime(const char* path, uint64_t& writeTime) {
-  HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  // A folder has a time too; the open of its contents is what refuses it.
+  HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   FILETIME lastWrite{};
   bool haveTime = GetFileTime(file, nullptr, nullptr, &lastWrite) != 0;
   if (!CloseHandle(file) || !haveTime) return false;
   writeTime = (static_cast<uint64_t>(lastWrite.dwHighDateTime) << 32) | lastWrite.dwLowDateTime;
   return true;
+}
+
+std::FILE* OpenRegularFile(const char* path, uint64_t sizeLimit, FileOpenResult& result, uint64_t& size) {
+  result = FileOpenResult::Failed;
+  size = 0;
+  // Shared as the runtime's own fopen shares it. A folder does not open
+  // without backup semantics; a pipe or a device is not of the disk type.
+  HANDLE handle = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return nullptr;
+  BY_HANDLE_FILE_INFORMATION information{};
+  LARGE_INTEGER length{};
+  if (GetFileType(handle) != FILE_TYPE_DISK || !GetFileInformationByHandle(handle, &information) ||
+      (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || !GetFileSizeEx(handle, &length)) {
+    CloseHandle(handle);
+    return nullptr;
+  }
+  size = static_cast<uint64_t>(length.QuadPart);
+  if (size > sizeLimit) {
+    result = FileOpenResult::TooLarge;
+    CloseHandle(handle);
+    return nullptr;
+  }
+  int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDONLY | _O_TEXT);
+  if (fd == -1) {
+    CloseHandle(handle);
+    return nullptr;
+  }
+  std::FILE* file = _fdopen(fd, "r");
+  if (file == nullptr) {
+    _close(fd);  // closes the handle too
+    return nullptr;
+  }
+  result = FileOpenResult::Opened;
+  return file;
 }
 
 std::vector<std::string> CommandLineArguments(int, char**) {
@@ -371,6 +411,8 @@ IoStatus WaitReady(SOCKET socket, short events, Clock::time_point deadline) {
   return n == 0 ? IoStatus::TimedOut : IoStatus::Error;
 }
 
+bool OutOfDescriptors(int error) { return error == WSAEMFILE; }
+
 void PrepareConnected(SOCKET socket) {
   u_long nonBlocking = 1;
   ioctlsocket(socket, FIONBIO, &nonBlocking);
@@ -400,7 +442,10 @@ SocketHandle TcpConnect(uint32_t address, uint16_t port, uint32_t timeoutMs, IoS
   StartWinsock();
   status = IoStatus::Error;
   SOCKET socket = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  if (socket == INVALID_SOCKET) return NO_SOCKET;
+  if (socket == INVALID_SOCKET) {
+    if (OutOfDescriptors(WSAGetLastError())) status = IoStatus::NoDescriptors;
+    return NO_SOCKET;
+  }
   PrepareConnected(socket);
   sockaddr_in target = Ipv4(address, port);
   if (::connect(socket, reinterpret_cast<sockaddr*>(&target), sizeof target) != 0) {
@@ -434,14 +479,28 @@ SocketHandle TcpListen(uint32_t address, uint16_t port) {
   return static_cast<SocketHandle>(socket);
 }
 
-SocketHandle TcpAccept(SocketHandle listener, uint32_t* peerAddress) {
+SocketHandle TcpAccept(SocketHandle listener, uint32_t* peerAddress, IoStatus* status) {
   sockaddr_in peer{};
   int length = sizeof peer;
   SOCKET socket = ::accept(Raw(listener), reinterpret_cast<sockaddr*>(&peer), &length);
-  if (socket == INVALID_SOCKET) return NO_SOCKET;
+  if (socket == INVALID_SOCKET) {
+    if (status != nullptr) *status = OutOfDescriptors(WSAGetLastError()) ? IoStatus::NoDescriptors : IoStatus::Error;
+    return NO_SOCKET;
+  }
   if (peerAddress != nullptr) *peerAddress = ntohl(peer.sin_addr.s_addr);
   PrepareConnected(socket);
+  if (status != nullptr) *status = IoStatus::Ok;
   return static_cast<SocketHandle>(socket);
+}
+
+bool SetKeepAlive(SocketHandle socket, uint32_t idleSeconds, uint32_t intervalSeconds) {
+  tcp_keepalive values{};
+  values.onoff = 1;
+  values.keepalivetime = idleSeconds * 1000;
+  values.keepaliveinterval = intervalSeconds * 1000;
+  DWORD returned = 0;
+  return WSAIoctl(Raw(socket), SIO_KEEPALIVE_VALS, &values, sizeof values, nullptr, 0, &returned, nullptr,
+                  nullptr) == 0;
 }
 
 uint16_t LocalPort(SocketHandle socket) {

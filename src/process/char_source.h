@@ -2,6 +2,7 @@
 // A source of characters for the node's text readers (the configuration
 // file, the flight plan): an open file in the node, a string in tests.
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <utility>
@@ -15,11 +16,17 @@ class CharSource {
 
 class FileCharSource final : public CharSource {
  public:
-  explicit FileCharSource(std::FILE* file) : file_(file) {}
-  int Next() override { return std::fgetc(file_); }
+  // At most limit characters, however much the file holds or grows to.
+  explicit FileCharSource(std::FILE* file, uint64_t limit = UINT64_MAX) : file_(file), left_(limit) {}
+  int Next() override {
+    if (left_ == 0) return -1;
+    --left_;
+    return std::fgetc(file_);
+  }
 
  private:
   std::FILE* file_;
+  uint64_t left_;
 };
 
 class StringCharSource final : public CharSource {

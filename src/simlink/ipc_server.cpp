@@ -100,15 +100,35 @@ void OffsetSpace::Execute(uint8_t* list, uint32_t length) {
   });
 }
 
-StreamEnd ServeStreamConnection(platform::SocketHandle connection, uint32_t partialMs, const StreamListHandler& handle) {
-  constexpr uint32_t FOREVER = 24u * 3600 * 1000;
+namespace {
+
+// A list that broke off: how.
+StreamEnd BrokenOff(platform::IoStatus status) {
+  if (status == platform::IoStatus::Closed) return StreamEnd::ClosedInList;
+  if (status == platform::IoStatus::TimedOut) return StreamEnd::PartialList;
+  return StreamEnd::Lost;
+}
+
+constexpr uint32_t FOREVER_MS = 24u * 3600 * 1000;
+
+}  // namespace
+
+StreamEnd ServeStreamConnection(platform::SocketHandle connection, uint32_t idleMs, uint32_t partialMs,
+                                const StreamListHandler& handle) {
   std::vector<uint8_t> list(IPC_LIST_LIMIT);
   StreamEnd end = StreamEnd::ClientLeft;
   for (;;) {
     uint8_t prefix[4];
-    if (platform::ReceiveAll(connection, prefix, 1, FOREVER) != platform::IoStatus::Ok) break;
-    if (platform::ReceiveAll(connection, prefix + 1, 3, partialMs) != platform::IoStatus::Ok) {
-      end = StreamEnd::PartialList;
+    platform::IoStatus status = platform::ReceiveAll(connection, prefix, 1, idleMs);
+    if (status != platform::IoStatus::Ok) {
+      end = status == platform::IoStatus::Closed     ? StreamEnd::ClientLeft
+            : status == platform::IoStatus::TimedOut ? StreamEnd::Idle
+                                                     : StreamEnd::Lost;
+      break;
+    }
+    status = platform::ReceiveAll(connection, prefix + 1, 3, partialMs);
+    if (status != platform::IoStatus::Ok) {
+      end = BrokenOff(status);
       break;
     }
     uint32_t length = GetU32(prefix);
@@ -116,8 +136,9 @@ StreamEnd ServeStreamConnection(platform::SocketHandle connection, uint32_t part
       end = StreamEnd::BadLength;
       break;
     }
-    if (platform::ReceiveAll(connection, list.data(), length, partialMs) != platform::IoStatus::Ok) {
-      end = StreamEnd::PartialList;
+    status = platform::ReceiveAll(connection, list.data(), length, partialMs);
+    if (status != platform::IoStatus::Ok) {
+      end = BrokenOff(status);
       break;
     }
     uint32_t answer = 0;
@@ -139,7 +160,8 @@ StreamEnd ServeStreamConnection(platform::SocketHandle connection, uint32_t part
 }
 
 void ServeStreamConnection(OffsetSpace& space, platform::SocketHandle connection, const std::atomic<bool>& stalled) {
-  ServeStreamConnection(connection, 5000, [&](uint8_t* list, uint32_t length, uint32_t& answer) {
+  // The stand-in waits for its clients as long as they like.
+  ServeStreamConnection(connection, FOREVER_MS, 5000, [&](uint8_t* list, uint32_t length, uint32_t& answer) {
     while (stalled) platform::SleepMs(10);
     space.Execute(list, length);
     answer = 1;

@@ -93,12 +93,20 @@ void ReportCurrentVersions(OffsetSpace& space);
 // back beside the list as executed; false to close the connection unanswered.
 using StreamListHandler = std::function<bool(uint8_t* list, uint32_t length, uint32_t& answer)>;
 
-enum class StreamEnd { ClientLeft, PartialList, BadLength, Refused, ReplyFailed };
+// How a stream connection ended: the client closed it between lists, or
+// part-way through one (ClosedInList); it failed (Lost: reset, or a peer
+// that stopped answering the keep-alive probes); no list began within the
+// idle time (Idle), or one began and did not arrive whole in time
+// (PartialList); the client announced an impossible length, its list was
+// refused, or it did not take its answer.
+enum class StreamEnd { ClientLeft, ClosedInList, Lost, Idle, PartialList, BadLength, Refused, ReplyFailed };
 
-// Serves one stream connection, list by list, until the client goes away or
-// breaks the protocol; says why it ended. A list must arrive whole within
+// Serves one stream connection, list by list, until the client goes away,
+// falls silent or breaks the protocol; closes it and says why it ended. A
+// list must begin within idleMs of the last answer and arrive whole within
 // partialMs of its first byte.
-StreamEnd ServeStreamConnection(platform::SocketHandle connection, uint32_t partialMs, const StreamListHandler& handle);
+StreamEnd ServeStreamConnection(platform::SocketHandle connection, uint32_t idleMs, uint32_t partialMs,
+                                const StreamListHandler& handle);
 
 // The stand-in simulator's connections: the offset space executes every
 // list; while stalled is set, none is answered.

@@ -4,6 +4,7 @@
 
 #include "process/log.h"
 #include "process/print.h"
+#include "process/report_limit.h"
 #include "process/settings.h"
 #include "process/syslog.h"
 #include "process/text.h"
@@ -280,6 +281,12 @@ const IntChange* FindIntChange(int32_t fsxIndex) {
 
 std::atomic<uint64_t> ChangesApplied{0};
 
+namespace {
+// The network names the index: a flood of unknown ones must not fill the disk.
+ReportLimit unknownIntReports{"A: bool/int Unknown index", true};
+ReportLimit unknownDoubleReports{"ChangeVar(A: double) - Unknown Index", true};
+}  // namespace
+
 bool ChangeVar(int32_t fsxIndex, int32_t value) {
   if (const IntChange* row = FindIntChange(fsxIndex)) {
     if (SimConnected) ++ChangesApplied;
@@ -289,10 +296,12 @@ bool ChangeVar(int32_t fsxIndex, int32_t value) {
   char text[200];
   FormatText(text, sizeof text, "A: bool/int Unknown index: %d", fsxIndex);
   SendSysLog(NodeId, 2, text);
-  char line[202];
-  FormatText(line, sizeof line, "%s\n", text);
-  Print(line);
-  Log(line);
+  if (AdmitReport(unknownIntReports)) {
+    char line[202];
+    FormatText(line, sizeof line, "%s\n", text);
+    Print(line);
+    Log(line);
+  }
   if (Settings.debugIncoming) SysLog(text);
   return false;
 }
@@ -309,7 +318,7 @@ bool ChangeVar(int32_t fsxIndex, double value) {
     Write2(0x0330, TruncateToBits(value * 0.001845625));
     return true;
   }
-  PrintFormat("ChangeVar(A: double) - Unknown Index: %d  Val: %f\n", fsxIndex, value);
+  if (AdmitReport(unknownDoubleReports)) PrintFormat("ChangeVar(A: double) - Unknown Index: %d  Val: %f\n", fsxIndex, value);
   return false;
 }
 

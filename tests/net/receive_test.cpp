@@ -4,10 +4,15 @@
 #include "net/net_state.h"
 #include "net/receive.h"
 #include "process/process_state.h"
+#include "process/report_limit.h"
 #include "support/sim_fixture.h"
 #include "vardb/var_table.h"
 
 namespace {
+
+// The clock of the report periods while a test runs.
+int64_t testNow = 0;
+int64_t TestClock() { return testNow; }
 
 class Receiving : public SimulatorTest {
  protected:
@@ -24,11 +29,23 @@ class Receiving : public SimulatorTest {
     NetState.AddressKnown = false;
     Connect();
     writes.clear();
+    // Every test starts in a period of its own, without a summary pending.
+    SetReportClock(TestClock);
+    EndReportPeriod();
   }
   void TearDown() override {
+    EndReportPeriod();
+    SetReportClock(nullptr);
     NetState.Connected = false;
     NetState.MsgArrived = false;
     SimulatorTest::TearDown();
+  }
+  // The period is over and the monitor's tick sums it up; what it printed.
+  static std::string EndReportPeriod() {
+    testNow += REPORT_PERIOD_MS;
+    StdoutCapture out;
+    SumUpReports();
+    return out.Take();
   }
   // Hands the datagram to the receive path; returns what it printed.
   std::string Handle(std::vector<uint8_t> datagram) {
@@ -163,5 +180,62 @@ INSTANTIATE_TEST_SUITE_P(
                     DatagramCase{"FiveHundredBytes", 500, "PollUDP() - Fatal: Buffer over run on DGRAM. Length = 500\n"},
                     DatagramCase{"ZeroBytes", 0, "Zero Length msg received\n"},
                     DatagramCase{"LongerThanTheBuffer", 2500, "Zero Length msg received\n"}), RowName());
+
+// Anybody on the LAN may send what the node refuses: a flood of it costs
+// the log and the console a few lines and one count, never the disk.
+struct FloodCase {
+  const char* name;
+  std::vector<uint8_t> datagram;
+  int reportsEach;         // reports of the kind that one datagram makes
+  const char* fullReport;  // a log line of each report in full
+  const char* kind;        // how the summary names it
+  bool console;            // the reports show on the console
+};
+
+class RefusedFloods : public Receiving, public testing::WithParamInterface<FloodCase> {};
+
+TEST_P(RefusedFloods, AreCountedOnceAPeriodAndReportedInFullAfterwards) {
+  constexpr int FLOOD = 10000;
+  const FloodCase& row = GetParam();
+  LogTail log;
+  std::vector<uint8_t> buffer = row.datagram + std::vector<uint8_t>{0};
+  StdoutCapture out;
+  for (int i = 0; i < FLOOD; ++i) HandleDatagram(buffer.data(), static_cast<int>(row.datagram.size()));
+  const std::string printed = out.Take();
+  EXPECT_LE(log.Added().size(), 4000u) << log.Added();
+  EXPECT_LE(printed.size(), 1000u) << printed;
+  const int inFull = log.Count(row.fullReport);
+  ASSERT_GT(inFull, 0) << "the first ones in full";
+
+  const std::string summary = std::string(row.kind) + " ... and " + std::to_string(FLOOD * row.reportsEach - inFull) +
+                              " more like it in the last 10 s";
+  const std::string summed = EndReportPeriod();
+  EXPECT_EQ(log.Count(summary), 1) << log.Added();
+  EXPECT_EQ(summed.find(summary + "\n") != std::string::npos, row.console) << summed;
+
+  LogTail after;
+  Handle(row.datagram);
+  EXPECT_EQ(after.Count(row.fullReport), std::min(row.reportsEach, inFull)) << "in full again: " << after.Added();
+}
+
+std::vector<uint8_t> UnknownIndices(int count) {
+  std::vector<uint8_t> items;
+  for (int i = 0; i < count; ++i) items = items + IntItem(13, 1);  // an integer index no change is known for
+  return TestMessage(1, 2, count, MSG_VERSION, items);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, RefusedFloods,
+    testing::Values(
+        FloodCase{"ShorterThanAHeader", std::vector<uint8_t>(20, 0), 1, "is shorter than a message header",
+                  "PollUDP() - Datagram shorter than a message header", false},
+        FloodCase{"UnknownClass", TestMessage(7, 0), 1, "PollUDP() - Unhandled MSG CLASS: 7", "PollUDP() - Unhandled MSG CLASS",
+                  true},
+        FloodCase{"WrongVersionKeepAlive", TestMessage(2, 9, 0, 30115), 1,
+                  "Message logged by: HandleNetworkMessages(Keep Alive)",
+                  "HandleNetworkMsgs(Keep Alive) - Invalid message received", true},
+        FloodCase{"FiftyUnknownIndices", UnknownIndices(50), 50, "Message logged by: HandleDataMessages(int)",
+                  "HandleDataMessages() - Item refused", false}),
+    RowName());
 
 }  // namespace

@@ -114,4 +114,91 @@ TEST_F(Bridge, HostileListsNeverReachTheSimulator) {
   EXPECT_EQ(ListsServedByTheSimulator(), before + 1);
 }
 
+// simbridge itself, native: without a server window it answers every sound
+// list with 0 at once, which is all it takes to see how it keeps its clients.
+class BridgeClients : public testing::Test {
+ protected:
+  void TearDown() override {
+    for (platform::SocketHandle client : clients_) platform::CloseSocket(client);
+  }
+  void StartBridge(const std::string& lines) {
+    WriteWholeFile(run_.In("SimBridge.cfg"), "listen 127.0.0.1:0\n" + lines);
+    bridge_ = std::make_unique<ScopedChild>(std::vector<std::string>{ProgramBeside("simbridge")}, run_.path(),
+                                            run_.In("bridge.txt"));
+    const std::string listening = "Listening on 127.0.0.1:";
+    ASSERT_TRUE(Eventually([&] { return Output().find("\n", Output().find(listening)) != std::string::npos; }, 10000))
+        << Output();
+    port_ = static_cast<uint16_t>(std::stoi(LastAfter(Output(), "Listening on 127.0.0.1:")));
+  }
+  std::string Output() const { return ReadTextFile(run_.In("bridge.txt")); }
+  int Count(const std::string& line) const {
+    int count = 0;
+    for (const std::string& said : SplitLines(Output())) count += said == line ? 1 : 0;
+    return count;
+  }
+  bool Said(const std::string& line, int times = 1) const {
+    return Eventually([&] { return Count(line) >= times; }, 10000);
+  }
+  platform::SocketHandle Connect() {
+    platform::IoStatus status = platform::IoStatus::Error;
+    clients_.push_back(platform::TcpConnect(0x7F000001, port_, 5000, status));
+    EXPECT_NE(clients_.back(), platform::NO_SOCKET);
+    return clients_.back();
+  }
+  // A sound list, answered (with 0: no simulator here).
+  bool ListAnswered(platform::SocketHandle client) {
+    const std::vector<uint8_t> list = Words({1, 0x3304, 4, 0, 0, 0});
+    uint8_t prefix[4];
+    PutU32(prefix, static_cast<uint32_t>(list.size()));
+    std::vector<uint8_t> reply(8 + list.size());
+    return platform::SendAll(client, prefix, 4, 5000) == platform::IoStatus::Ok &&
+           platform::SendAll(client, list.data(), list.size(), 5000) == platform::IoStatus::Ok &&
+           platform::ReceiveAll(client, reply.data(), reply.size(), 5000) == platform::IoStatus::Ok;
+  }
+  // The bridge has closed the connection (within the time-out).
+  static bool ClosedByTheBridge(platform::SocketHandle client, uint32_t timeoutMs) {
+    uint8_t byte = 0;
+    return platform::ReceiveAll(client, &byte, 1, timeoutMs) == platform::IoStatus::Closed;
+  }
+
+  RunDirectory run_{"bridge-clients"};
+  std::unique_ptr<ScopedChild> bridge_;
+  uint16_t port_ = 0;
+  std::vector<platform::SocketHandle> clients_;
+};
+
+// A node PC that lost its power or its cable sends nothing more: its place
+// is let go after the idle time, counted from its last list.
+TEST_F(BridgeClients, ASilentClientIsLetGoAfterTheIdleTime) {
+  StartBridge("idle 2\n");
+  platform::SocketHandle client = Connect();
+  for (int list = 0; list < 3; ++list) {
+    ASSERT_TRUE(ListAnswered(client)) << "lists half the idle time apart keep it: " << list << "\n" << Output();
+    platform::SleepMs(1000);
+  }
+  EXPECT_TRUE(ClosedByTheBridge(client, 10000)) << Output();
+  EXPECT_TRUE(Said("Client 127.0.0.1 sent no list for 2 s; closed")) << Output();
+}
+
+// Clients over the limit are refused; a client that leaves, even part-way
+// through a list, frees its place for the next.
+TEST_F(BridgeClients, OverTheLimitAreRefusedUntilAPlaceIsFree) {
+  StartBridge("clients 2\n");
+  platform::SocketHandle first = Connect();
+  platform::SocketHandle second = Connect();
+  ASSERT_TRUE(Said("Client 127.0.0.1 accepted", 2)) << Output();
+  platform::SocketHandle third = Connect();
+  EXPECT_TRUE(ClosedByTheBridge(third, 10000)) << Output();
+  EXPECT_TRUE(Said("Client 127.0.0.1 refused: 2 clients are served already")) << Output();
+  EXPECT_TRUE(ListAnswered(second)) << "those let in are served meanwhile";
+
+  const uint8_t half[2] = {0x18, 0};
+  platform::SendAll(first, half, sizeof half, 5000);
+  platform::CloseSocket(first);
+  clients_.erase(clients_.begin());
+  EXPECT_TRUE(Said("Client 127.0.0.1 closed the connection part-way through a list")) << Output();
+  EXPECT_TRUE(ListAnswered(Connect())) << Output();
+  EXPECT_EQ(Count("Client 127.0.0.1 accepted"), 3) << Output();
+}
+
 }  // namespace

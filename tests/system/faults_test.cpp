@@ -3,12 +3,16 @@
 
 #include <atomic>
 #include <cstdio>
+#include <filesystem>
+#include <functional>
 #include <sstream>
 #include <thread>
 
 #include "support/node_peers.h"
 
 namespace {
+
+namespace fs = std::filesystem;
 
 class RunningNode : public NodeWithPeers {
  protected:
@@ -134,5 +138,88 @@ TEST_P(AnsweringSpell, LeavesNoListWaitingForAFrameOnceAnswersArePrompt) {
 
 INSTANTIATE_TEST_SUITE_P(Simulator, AnsweringSpell,
                          testing::Values(Spell{"AHiccup", "late 120"}, Spell{"Frames", "frames 100"}), RowName());
+
+// Anybody on the LAN may flood the node with datagrams it refuses: the log
+// gains a few lines and, once the period is over, their count; the next
+// one after that is logged in full again.
+TEST_F(RunningNode, AFloodOfRefusedDatagramsCostsTheLogAFewLines) {
+  ASSERT_TRUE(commgr_->WaitFor("recv block1 seq=", 10000)) << Console();
+  const std::string full = "PollUDP() - Unhandled MSG CLASS: 7\n";
+  const size_t from = Log().size();
+  const std::vector<uint8_t> junk = TestMessage(7, 0);
+  platform::SocketHandle sender = platform::UdpOpen();
+  for (int i = 0; i < 10000; ++i) platform::UdpSendTo(sender, junk.data(), junk.size(), 0x7F000001, port_);
+  const std::string summary = "PollUDP() - Unhandled MSG CLASS ... and ";
+  ASSERT_TRUE(Eventually([&] { return Log().find(summary, from) != std::string::npos; }, 20000)) << Log().substr(from);
+  const std::string added = Log().substr(from);
+  EXPECT_LE(added.size(), 4000u) << added;
+  int inFull = 0;
+  for (const std::string& line : SplitLines(added)) inFull += line.find("Unhandled MSG CLASS: 7") != std::string::npos;
+  const int counted = std::stoi(LastAfter(added, summary));
+  EXPECT_GT(counted, 0);
+  EXPECT_LE(inFull + counted, 10000);
+  EXPECT_TRUE(Eventually([&] { return ConsoleCount(summary) == 1; }, 5000)) << "the console too";
+
+  platform::UdpSendTo(sender, junk.data(), junk.size(), 0x7F000001, port_);
+  platform::UdpClose(sender);
+  EXPECT_TRUE(WaitForConsoleCount(full, inFull + 1, 5000)) << Console();
+}
+
+// The simulator names a path at 0x0130 that is no plan: the node says it
+// cannot open it, or that it is too large, and its polling thread, which
+// looks at the path, goes on sending the blocks.
+struct PlanPath {
+  const char* name;
+  bool posixOnly;
+  // Makes the thing at the path in the directory; the line the node prints.
+  std::function<std::string(const std::string& directory, std::string& path)> make;
+};
+
+class HostilePlanPaths : public RunningNode, public testing::WithParamInterface<PlanPath> {};
+
+TEST_P(HostilePlanPaths, AreRefusedWithALineWhileTheBlocksFlow) {
+  if (GetParam().posixOnly && platform::PathSeparator() != '/') GTEST_SKIP() << "no such file here";
+  std::string path;
+  const std::string line = GetParam().make(MakeFreshDirectory("plan-path"), path);
+  ASSERT_TRUE(commgr_->WaitFor("recv block1 seq=", 10000)) << Console();
+  ASSERT_TRUE(stub_->Ask("text 0x0130 " + path, "ok"));
+  EXPECT_TRUE(WaitForConsoleCount(line, 1, 10000)) << Console();
+  EXPECT_TRUE(commgr_->WaitForNew("recv block1 seq=", 5000)) << "the blocks go on";
+  EXPECT_TRUE(commgr_->WaitForNew("recv block2 seq=", 5000));
+  EXPECT_TRUE(commgr_->WaitForNew("recv block3 seq=", 5000));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, HostilePlanPaths,
+    testing::Values(
+        PlanPath{"Fifo", true,
+                 [](const std::string& directory, std::string& path) {
+                   path = (fs::path(directory) / "plan.pln").string();
+                   ScopedChild mkfifo({"/usr/bin/mkfifo", path}, directory, "");
+                   int code = -1;
+                   EXPECT_TRUE(mkfifo.WaitForExit(10000, code) && code == 0);
+                   return "Can't open: " + path + "\n";
+                 }},
+        PlanPath{"DeviceOfEndlessZeros", true,
+                 [](const std::string&, std::string& path) {
+                   path = "/dev/zero";
+                   return "Can't open: " + path + "\n";
+                 }},
+        PlanPath{"Folder", false,
+                 [](const std::string& directory, std::string& path) {
+                   path = directory;
+                   return "Can't open: " + path + "\n";
+                 }},
+        PlanPath{"HugeFile", false,
+                 [](const std::string& directory, std::string& path) {
+                   // A plan the node would take, but for the megabyte of blanks after it.
+                   path = (fs::path(directory) / "huge.pln").string();
+                   const fs::path sample = fs::path(TestProgramPath()).parent_path() / "flightplans" / "KSEA-KPDX.pln";
+                   const std::string plan = ReadWholeFile(sample.string());
+                   WriteWholeFile(path, plan + std::string(1 << 20, ' '));
+                   return "CheckFlightPlan() - " + std::to_string(fs::file_size(path)) +
+                          " bytes is too large for a flight plan: " + path + "\n";
+                 }}),
+    RowName());
 
 }  // namespace

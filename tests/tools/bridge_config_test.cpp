@@ -8,6 +8,15 @@ namespace {
 
 constexpr uint32_t Ip(uint32_t a, uint32_t b, uint32_t c, uint32_t d) { return a << 24 | b << 16 | c << 8 | d; }
 
+// The settings a configuration gives, its console lines kept off the tests' output.
+BridgeSettings Read(const char* config) {
+  BridgeSettings settings;
+  StringCharSource source(config);
+  StdoutCapture quiet;
+  ReadBridgeConfigFrom(source, settings);
+  return settings;
+}
+
 struct AllowCase {
   const char* name;
   const char* config;
@@ -20,12 +29,7 @@ class AllowLists : public testing::TestWithParam<AllowCase> {};
 
 TEST_P(AllowLists, LetInExactlyThePeersTheyName) {
   LogTail log;
-  BridgeSettings settings;
-  StringCharSource source(GetParam().config);
-  {
-    StdoutCapture quiet;
-    ReadBridgeConfigFrom(source, settings);
-  }
+  const BridgeSettings settings = Read(GetParam().config);
   for (uint32_t peer : GetParam().allowed) EXPECT_TRUE(Allowed(settings, peer)) << std::hex << peer;
   for (uint32_t peer : GetParam().refused) EXPECT_FALSE(Allowed(settings, peer)) << std::hex << peer;
   EXPECT_EQ(log.Count("ReadBridgeConfig() - Unable to use: "), GetParam().unusable) << log.Added();
@@ -73,5 +77,33 @@ INSTANTIATE_TEST_SUITE_P(Table, ListenLines,
                                          ListenCase{"127.0.0.1", false, 0, 0},
                                          ListenCase{"bridgehost:9300", false, 0, 0},
                                          ListenCase{"127.0.0.1:93a0", false, 0, 0}));
+
+// How long a silent client keeps its place, and how many are served at once.
+struct LimitCase {
+  const char* name;
+  const char* config;
+  uint32_t idleSeconds;
+  uint32_t maxClients;
+  int unusable;
+};
+
+class ClientLimits : public testing::TestWithParam<LimitCase> {};
+
+TEST_P(ClientLimits, AreWholeNumbersWithinTheirRange) {
+  LogTail log;
+  const BridgeSettings settings = Read(GetParam().config);
+  EXPECT_EQ(settings.idleSeconds, GetParam().idleSeconds);
+  EXPECT_EQ(settings.maxClients, GetParam().maxClients);
+  EXPECT_EQ(log.Count("ReadBridgeConfig() - Unable to use: "), GetParam().unusable) << log.Added();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, ClientLimits,
+    testing::Values(LimitCase{"HalfAMinuteAndSixteenWithoutLines", "", 30, 16, 0},
+                    LimitCase{"TheLeast", "idle 1\nclients 1", 1, 1, 0},
+                    LimitCase{"TheMost", "IDLE 86400 clients 1000", 86400, 1000, 0},
+                    LimitCase{"OutsideOrNoNumberChangeNothing",
+                              "idle 0 clients 0 idle 86401 clients 1001 idle -5 clients 1e3 idle 4294967326", 30, 16, 7}),
+    RowName());
 
 }  // namespace

@@ -41,6 +41,20 @@ bool ParseSubnet(const char* text, Subnet& subnet) {
   return true;
 }
 
+namespace {
+
+// A whole decimal number from 1 to most.
+bool ParseCount(const char* text, uint32_t most, uint32_t& count) {
+  std::string digits = text;
+  if (digits.empty() || digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string::npos) return false;
+  unsigned long value = std::stoul(digits);
+  if (value < 1 || value > most) return false;
+  count = static_cast<uint32_t>(value);
+  return true;
+}
+
+}  // namespace
+
 void ReadBridgeConfigFrom(CharSource& source, BridgeSettings& settings, const BridgeKey& own) {
   WordReader reader(source);
   char key[WORD_CAPACITY];
@@ -57,6 +71,10 @@ void ReadBridgeConfigFrom(CharSource& source, BridgeSettings& settings, const Br
     } else if (std::strcmp(key, "allow") == 0 && ParseSubnet(value, subnet)) {
       settings.allowed.push_back(subnet);
       used = true;
+    } else if (std::strcmp(key, "idle") == 0) {
+      used = ParseCount(value, MAX_IDLE_SECONDS, settings.idleSeconds);
+    } else if (std::strcmp(key, "clients") == 0) {
+      used = ParseCount(value, MAX_CLIENTS_LIMIT, settings.maxClients);
     } else if (own) {
       used = own(key, value);
     }

@@ -1,7 +1,10 @@
 #pragma once
 // The listening side both bridges share: the socket where the settings say,
-// and the accept loop that lets in only whom the allow lines name.
+// the accept loop that lets in only whom the allow lines name and no more
+// clients than the settings allow, and the serving of each client's lists
+// until it goes, falls silent or breaks the protocol.
 
+#include <cstdint>
 #include <string>
 
 #include "bridge/bridge_config.h"
@@ -14,7 +17,15 @@ void BridgeSay(const std::string& text);
 // exit code 1 when it cannot.
 platform::SocketHandle ListenOrEnd(const BridgeSettings& settings);
 
-using ClientServer = void (*)(platform::SocketHandle connection, const std::string& client);
+// What the bridge does with one list of the client (its address): true with
+// the answer that goes back beside the list; false to close the connection
+// unanswered, having said why.
+using ListServer = bool (*)(const std::string& client, uint8_t* list, uint32_t length, uint32_t& answer);
 
-// Accepts clients for good, each one let in served on a thread of its own.
-[[noreturn]] void AcceptClients(platform::SocketHandle listener, const BridgeSettings& settings, ClientServer serve);
+// Accepts clients for good, each one let in served on a thread of its own;
+// every client let go and every one refused is named in a line that says
+// why.
+[[noreturn]] void AcceptClients(platform::SocketHandle listener, const BridgeSettings& settings, ListServer serve);
+
+// The clients being served now.
+uint32_t ClientsNow();

@@ -10,7 +10,11 @@ bool FgProps::Connect(uint32_t address, uint16_t port, size_t gets, std::string&
     Lane lane;
     lane.socket = platform::TcpConnect(address, port, 2000, status);
     if (lane.socket == platform::NO_SOCKET) {
-      problem = status == platform::IoStatus::Refused ? "connection refused" : "no answer";
+      problem = status == platform::IoStatus::Refused    ? "connection refused"
+                : status == platform::IoStatus::TimedOut ? "no answer"
+                : status == platform::IoStatus::NoDescriptors
+                    ? "this bridge is out of descriptors (too many connections or files open)"
+                    : "the connection failed";
       Close();
       return false;
     }

@@ -325,15 +325,6 @@ bool ServeList(const std::string& client, uint8_t* list, uint32_t length, uint32
   return true;
 }
 
-void ServeClient(platform::SocketHandle connection, const std::string& client) {
-  StreamEnd end = ServeStreamConnection(connection, 10000, [&](uint8_t* list, uint32_t length, uint32_t& answer) {
-    return ServeList(client, list, length, answer);
-  });
-  if (end == StreamEnd::PartialList) Say("Client " + client + " sent part of a list and nothing more for 10 s; closed\n");
-  if (end == StreamEnd::BadLength) Say("Client " + client + " announced a list of an impossible length; closed\n");
-  Say("Client " + client + " gone\n");
-}
-
 [[noreturn]] void CountEveryMinute() {
   uint64_t lists = 0, views = 0;
   for (;;) {
@@ -405,5 +396,5 @@ int main(int argc, char** argv) {
   view.onWrite = [](uint32_t offset, const uint8_t*, uint32_t size) { writtenRanges.push_back({offset, size}); };
   std::thread(KeepViewFresh).detach();
   std::thread(CountEveryMinute).detach();
-  AcceptClients(listener, bridge, ServeClient);
+  AcceptClients(listener, bridge, ServeList);
 }

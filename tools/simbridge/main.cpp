@@ -60,7 +60,6 @@ ArrivalOrder simulatorTurn;
 
 std::atomic<uint64_t> listsServed{0};
 std::atomic<uint64_t> bytesServed{0};
-std::atomic<uint32_t> clientsNow{0};
 
 void Say(const std::string& text) { BridgeSay(text); }
 
@@ -133,23 +132,12 @@ bool ServeList(const std::string& client, uint8_t* list, uint32_t length, uint32
       char line[160];
       FormatText(line, sizeof line, "Last minute: %llu lists, %llu bytes, %u clients\n",
                  static_cast<unsigned long long>(nowLists - lists), static_cast<unsigned long long>(nowBytes - bytes),
-                 clientsNow.load());
+                 ClientsNow());
       Say(line);
     }
     lists = nowLists;
     bytes = nowBytes;
   }
-}
-
-void ServeClient(platform::SocketHandle connection, const std::string& client) {
-  ++clientsNow;
-  StreamEnd end = ServeStreamConnection(connection, 10000, [&](uint8_t* list, uint32_t length, uint32_t& answer) {
-    return ServeList(client, list, length, answer);
-  });
-  --clientsNow;
-  if (end == StreamEnd::PartialList) Say("Client " + client + " sent part of a list and nothing more for 10 s; closed\n");
-  if (end == StreamEnd::BadLength) Say("Client " + client + " announced a list of an impossible length; closed\n");
-  Say("Client " + client + " gone\n");
 }
 
 void End() {
@@ -191,5 +179,5 @@ int main(int argc, char** argv) {
   SetIpcTransport(&window);
   std::thread(KeepLinkOpen).detach();
   std::thread(CountEveryMinute).detach();
-  AcceptClients(listener, settings, ServeClient);
+  AcceptClients(listener, settings, ServeList);
 }
