@@ -3,84 +3,10 @@
 #include "record/record_encoder.h"
 #include "record/recorder.h"
 #include "record/replay_model.h"
+#include "support/recording_sample.h"
 #include "support/test_support.h"
 
 namespace {
-
-constexpr uint32_t POSITION = 0x0560;  // changes with every answer
-constexpr uint32_t STATION = 0x3000;   // never changes
-constexpr uint32_t SLOT = 0xF080;      // one byte changes every 2 s
-constexpr const char* PLAN_PATH = "C:\\plans\\KSEA-KPDX.pln";
-constexpr const char* PLAN = "<?xml version=\"1.0\"?><Title>KSEA to KPDX</Title>";
-
-// A short flight as the node hands it over, with the offset space the
-// simulator answered after each exchange: the recording must give it back.
-struct Sample {
-  std::vector<uint8_t> file;
-  std::vector<std::pair<uint32_t, std::vector<uint8_t>>> spaces;
-  std::vector<std::pair<uint32_t, uint32_t>> writes;  // time, value at 0x07BC
-};
-
-Sample MakeSample() {
-  Sample s;
-  RecordEncoder encoder([&s](const std::vector<uint8_t>& chunk) {
-    s.file.insert(s.file.end(), chunk.begin(), chunk.end());
-    return true;
-  });
-  RecordingHeader header;
-  header.startUtcMs = 1796739901123;
-  header.restartCount = 1;
-  header.udpinterval = 50;
-  header.udpwait = 100;
-  header.nodeVersion = "0.27";
-  encoder.Begin(header);
-  std::vector<uint8_t> space(RECORDED_SPACE_SIZE, 0);
-  auto event = [&](uint32_t t, std::vector<uint8_t> body) { encoder.Add({EntryKind::Event, t, std::move(body)}); };
-  event(0, SimulatorConnectedEvent(0x19980005, 0xFADE000E, "stream 127.0.0.1:9300"));
-  for (uint32_t t = 0; t <= 25000; t += 500) {
-    if (t == 1000) event(t, TextEvent(EventCode::ComMgrConnected, "127.0.0.1:9002"));
-    if (t == 3000) {
-      std::vector<uint8_t> body;
-      AppendPlanBody(body, PLAN_PATH, PLAN);
-      encoder.Add({EntryKind::Plan, t, body});
-    }
-    if (t == 12000) event(t, {static_cast<uint8_t>(EventCode::SimulatorLost)});
-    if (t >= 12000 && t < 13000) continue;
-    if (t == 13000) event(t, SimulatorConnectedEvent(0x19980005, 0xFADE000E, "stream 127.0.0.1:9300"));
-    PutF64(space.data() + POSITION, 47.0 + t / 1e5);
-    std::memcpy(space.data() + STATION, "SEA\0\0", 6);
-    space[SLOT] = 1;
-    space[SLOT + 4] = static_cast<uint8_t>(t / 2000);
-    ExchangeEntry x;
-    if (t % 2000 == 0) {
-      uint8_t value[4];
-      PutU32(value, t / 2000);
-      x.Write(0x07BC, value, 4);
-      s.writes.push_back({t, t / 2000});
-    }
-    x.Answer(POSITION, space.data() + POSITION, 8);
-    x.Answer(STATION, space.data() + STATION, 6);
-    x.Answer(SLOT, space.data() + SLOT, 40);
-    encoder.Add({EntryKind::Exchange, t, x.bytes});
-    s.spaces.push_back({t, space});
-    if (t % 2000 == 1500) encoder.Flush();  // as the writer does every second
-  }
-  encoder.Add({EntryKind::Event, 25000, {static_cast<uint8_t>(EventCode::End)}});
-  encoder.Flush();
-  return s;
-}
-
-const Sample& TheSample() {
-  static const Sample sample = MakeSample();
-  return sample;
-}
-
-Recording Parse(std::vector<uint8_t> bytes) {
-  Recording r;
-  std::string error;
-  EXPECT_TRUE(ParseRecording(std::move(bytes), r, error)) << error;
-  return r;
-}
 
 // Where each chunk of a file begins, walked by the lengths in their headers.
 std::vector<size_t> ChunkStarts(const std::vector<uint8_t>& file) {
@@ -89,12 +15,6 @@ std::vector<size_t> ChunkStarts(const std::vector<uint8_t>& file) {
     starts.push_back(at);
   }
   return starts;
-}
-
-std::vector<uint8_t> SpaceAt(const Recording& r, uint32_t t) {
-  ReplayModel model(r);
-  model.MoveTo(t);
-  return model.space();
 }
 
 TEST(Recording, GivesBackEverySpaceWriteEventAndPlanAsHandedOver) {
@@ -112,7 +32,8 @@ TEST(Recording, GivesBackEverySpaceWriteEventAndPlanAsHandedOver) {
     model.MoveTo(t);
     ASSERT_EQ(model.space(), space) << "at " << t << " ms";
   }
-  // Back to an earlier moment: from the image before it.
+  // Back to an earlier moment: from the image before it, without what
+  // was first read later.
   model.MoveTo(14000);
   EXPECT_EQ(model.space(), sample.spaces[26].second);
   EXPECT_EQ(sample.spaces[26].first, 14000u);
