@@ -1,7 +1,9 @@
 #include "flightplan/flight_plan.h"
 
 #include <cstdio>
+#include <algorithm>
 #include <cstring>
+#include <string>
 
 #include "flightplan/waypoint_parser.h"
 #include "flightplan/xml_scanner.h"
@@ -9,6 +11,7 @@
 #include "process/log.h"
 #include "process/print.h"
 #include "process/text.h"
+#include "record/recorder.h"
 
 FlightPlanBlockRecord FlightPlanBlock{};
 FlightPlanWatchRecord FlightPlanWatch;
@@ -71,6 +74,19 @@ int32_t ImportFlightPlan(CharSource& file) {
   return last + 1 < MAX_FP_POINTS ? last + 1 : MAX_FP_POINTS;
 }
 
+namespace {
+// The file as the import read it, for a replay to serve wherever it runs.
+void RecordPlanFile(std::FILE* file, const char* path) {
+  std::string content;
+  char part[4096];
+  std::rewind(file);
+  for (size_t got; content.size() < MAX_PLAN_FILE_BYTES && (got = std::fread(part, 1, sizeof part, file)) > 0;) {
+    content.append(part, std::min<size_t>(got, MAX_PLAN_FILE_BYTES - content.size()));
+  }
+  RecordPlan(path, content);
+}
+}  // namespace
+
 void CheckFlightPlan(const char* reportedPath) {
   if (reportedPath[0] == '\0') {
     FlightPlanWatch.FlightPlanLoaded = false;
@@ -110,6 +126,7 @@ void CheckFlightPlan(const char* reportedPath) {
   }
   FileCharSource source(file, MAX_PLAN_FILE_BYTES);
   int32_t count = ImportFlightPlan(source);
+  if (RecordingActive()) RecordPlanFile(file, path);
   if (count != 0) {
     FlightPlanBlock.PlanSerial = ++FlightPlanWatch.PlanSerialCounter;
     FlightPlanBlock.WaypointCount = static_cast<uint32_t>(count);

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "net/ipv4_text.h"
 #include "net/net_state.h"
 #include "platform/platform.h"
 #include "process/log.h"
@@ -9,6 +10,7 @@
 #include "process/report_limit.h"
 #include "process/settings.h"
 #include "process/text.h"
+#include "record/recorder.h"
 #include "simlink/sim_connection.h"
 #include "wire/msg_header.h"
 
@@ -19,6 +21,14 @@ void SendBroadcast(platform::SocketHandle socket, const Ipv4Endpoint& to, const 
     Print("Broadcast send error\n");
     Log("Broadcast send error\n");
   }
+}
+
+// Where ComMgr takes the node's messages, as a recording names it.
+std::string CommMgrShown() {
+  if (!GetResource(NetState.ClientLock, "MonitorTick()")) return {};
+  const Ipv4Endpoint address = NetState.CommMgrAddr;
+  ReleaseResource(NetState.ClientLock, "MonitorTick()");
+  return DottedDecimal(address.address) + ":" + std::to_string(address.port);
 }
 
 }  // namespace
@@ -43,6 +53,7 @@ void MonitorTick() {
   if (NetState.Connected && !arrived) {
     if (++NetState.MissedTicks > MISSED_TICK_LIMIT) {
       NetState.Connected = false;
+      RecordComMgrLost();
       Print("Connection with CommMgr lost\n");
     }
   } else if (!NetState.Connected && arrived && NetState.AddressKnown) {
@@ -52,6 +63,7 @@ void MonitorTick() {
     NetState.MissedTicks = 0;
     NetState.Connected = true;
     NetState.UnansweredRegistrations = 0;
+    if (RecordingActive()) RecordComMgrConnected(CommMgrShown());
     Print("Connected to CommMgr\n");
   } else if (arrived) {
     NetState.MissedTicks = 0;

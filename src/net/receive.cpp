@@ -15,6 +15,7 @@
 #include "process/report_limit.h"
 #include "process/syslog.h"
 #include "process/text.h"
+#include "record/recorder.h"
 #include "vardb/change_var.h"
 #include "vardb/var_table.h"
 #include "wire/bytes.h"
@@ -137,6 +138,7 @@ void HandleNetworkMsgs(const uint8_t* message, size_t) {
         ReleaseResource(NetState.ClientLock, "HandleNetworkMsgs()");
       }
       Log("Shutdown message received. Bye\n");
+      StopRecording();
       platform::ExitProcess(100);
     default: {
       if (!AdmitReport(networkTypeReports)) return;

@@ -11,6 +11,7 @@
 #include "net/receive.h"
 #include "net/remote_broadcast.h"
 #include "net/udp_startup.h"
+#include "node/node_recording.h"
 #include "node/sim_poll.h"
 #include "node/status.h"
 #include "platform/platform.h"
@@ -19,6 +20,7 @@
 #include "process/print.h"
 #include "process/process_state.h"
 #include "process/settings.h"
+#include "record/recorder.h"
 #include "simlink/blocks.h"
 #include "simlink/hot_keys.h"
 #include "simlink/ipc_link.h"
@@ -119,6 +121,8 @@ void StartUp(int argc, char** argv) {
   PrintFormat("FP Block: %d\n", static_cast<int>(sizeof(FlightPlanBlockRecord)));
   Print("\n");
 
+  // Before the first connect, so that the handshake's answers are in it.
+  StartRunRecording();
   InitSimulatorLink();
   InitDB();
 
@@ -144,6 +148,7 @@ void ConnectStep() {
   } else if (FSUIPCConnect() == 0) {
     // The connect set SimConnected with the link, under the lock.
     SimLossAnnounced = false;
+    RecordSimulatorConnected(IpcLink.serverVersion, IpcLink.simulatorVersion, IpcLink.transport->Where());
     Print("Connected to simulator\n");
     ReportSimulatorState(true, {});
   } else {
@@ -155,6 +160,9 @@ namespace {
 
 // Ends this process for the successor that a restart asked for.
 [[noreturn]] void EndForRestart() {
+  // The successor records into a file of its own.
+  RecordRestart(ProcessState.restartCount + 1);
+  StopRecording();
   if (!platform::HandOverToSuccessor()) Log("MainLoop() - No successor could be started\n");
   platform::ExitProcess(0);
 }

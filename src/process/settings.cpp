@@ -61,6 +61,7 @@ void SetPort(const char* value) {
 struct ConfigKey {
   const char* key;
   void (*apply)(const char* value);
+  bool keepsCase = false;  // a path: on most file systems its case names another file
 };
 
 // Compared in this order; the first exact match acts.
@@ -78,6 +79,7 @@ constexpr ConfigKey CONFIG_KEYS[] = {
     {"toga", Ignore},
     {"iarange", Ignore},
     {"simserver", [](const char* v) { CopyText(Settings.simserver, v); }},
+    {"record", [](const char* v) { CopyText(Settings.record, v); }, true},
 };
 
 const ConfigKey* FindKey(const char* word) {
@@ -93,6 +95,7 @@ void ReadConfigFrom(CharSource& source) {
   WordReader reader(source);
   char key[WORD_CAPACITY];
   char value[WORD_CAPACITY];
+  char written[WORD_CAPACITY];  // the value as the file has it
   char line[2 * WORD_CAPACITY + 80];
   while (reader.NextWord(key)) {
     if (!reader.NextWord(value)) {
@@ -103,6 +106,7 @@ void ReadConfigFrom(CharSource& source) {
       break;
     }
     LowerCase(key);
+    CopyText(written, value);
     LowerCase(value);
     const ConfigKey* match = FindKey(key);
     // A key without its value takes the next key as its value, and every
@@ -112,7 +116,7 @@ void ReadConfigFrom(CharSource& source) {
       ReportUnusable(line);
     }
     if (match != nullptr) {
-      match->apply(value);
+      match->apply(match->keepsCase ? written : value);
     } else if (std::strncmp(key, "//", 2) == 0) {
       reader.DropRestOfLine();
     } else if (std::strcmp(key, "debug") == 0) {

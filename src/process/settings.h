@@ -22,6 +22,7 @@ struct SettingsRecord {
   CopyableAtomic<bool> debugIncoming{false};
   bool debugKeys = false;
   char simserver[100] = "";  // HOST:PORT of a simulator served over a stream; empty: the platform's own road
+  char record[100] = "";     // the folder each run's recording goes into; empty: nothing is recorded
 };
 
 extern SettingsRecord Settings;

@@ -5,6 +5,7 @@
 
 #include "platform/platform.h"
 #include "process/settings.h"
+#include "record/recorder.h"
 #include "simlink/ipc_records.h"
 #include "simlink/ipc_stream_transport.h"
 #include "simlink/ipc_window_transport.h"
@@ -206,6 +207,22 @@ bool IpcCopyResults(const uint8_t* list, uint32_t length) {
 
 namespace {
 
+// The executed list as a recording keeps it: each read with the answer it
+// got, each write.
+void RecordList(const uint8_t* list, uint32_t length) {
+  ExchangeEntry exchange;
+  uint32_t terminatorAt = 0;
+  WalkIpcRecords(list, length, terminatorAt, [&](const IpcRecord& record) {
+    if (record.id == IPC_READ_ID) {
+      exchange.Answer(record.offset, list + record.dataAt, record.size);
+    } else {
+      exchange.Write(record.offset, list + record.dataAt, record.size);
+    }
+    return true;
+  });
+  RecordExchange(exchange);
+}
+
 // The list in the view, sent with every attempt the link allows; false with
 // code 11 or 12 when none was delivered (the link is dead from then on).
 bool SendList(uint32_t length, uint32_t& answer, uint32_t& code) {
@@ -269,6 +286,7 @@ bool IpcProcess(uint32_t& code) {
     ok = false;
   } else if (ok) {
     code = 0;
+    if (RecordingActive()) RecordList(IpcLink.view, length);
   }
   IpcLink.readCount = 0;
   return ok;

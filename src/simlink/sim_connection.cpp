@@ -4,6 +4,7 @@
 #include "process/print.h"
 #include "process/text.h"
 #include "process/syslog.h"
+#include "record/recorder.h"
 #include "simlink/blocks.h"
 #include "simlink/hot_keys.h"
 #include "simlink/ipc_batch.h"
@@ -135,6 +136,7 @@ void SimNotResponding() {
   if (!SimConnected) return;
   FSUIPCClose();
   SimLossAnnounced = true;
+  RecordSimulatorLost();
   Print("Simulator disconnected\n");
   SendSysLog(NodeId, 2, "Sim Not Responding.");
 }

@@ -17,6 +17,7 @@ std::string Changed(const SettingsRecord& s) {
   if (s.activateoffset != d.activateoffset) out << " activate " << s.activateoffset;
   if (s.debugoffset != d.debugoffset) out << " debugoffset " << s.debugoffset;
   if (std::strcmp(s.ipaddress, d.ipaddress) != 0) out << " ip " << s.ipaddress;
+  if (std::strcmp(s.record, d.record) != 0) out << " record " << s.record;
   return out.str();
 }
 
@@ -50,6 +51,8 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, ConfigText,
     testing::Values(
         ConfigCase{"KeysAreCaseInsensitive", "PORT 9100\nUdpWait 7\n", " port 9100 udpwait 7", 0},
+        ConfigCase{"RecordKeepsTheCaseOfItsFolder", "RECORD /Flights/Evening ipaddress ABC",
+                   " ip abc record /Flights/Evening", 0},
         ConfigCase{"PairSpansLines", "port\n\n  9100 udpinterval\t25", " port 9100 udpinterval 25", 0},
         ConfigCase{"OnlyTrueSwitchesOnRemoteIgnoresItsValue", "activateoffset TRUE debugoffset yes remote no",
                    " remote 1 activate 1", 0},
