@@ -100,6 +100,7 @@ void HandleAddress(const uint8_t* message) {
   ReleaseResource(NetState.ClientLock, "HandleNetworkMsgs()");
   if (!NetState.Connected) {
     PrintFormat("Connected to CommMgr\n   Port: %d\n     IP: %s\n", port, address);
+    RecordComMgrConnected(std::string(address) + ":" + std::to_string(port));
     NetState.Connected = true;
     NetState.UnansweredRegistrations = 0;
   }

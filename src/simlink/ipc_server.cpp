@@ -52,6 +52,17 @@ void OffsetSpace::Write(uint32_t offset, const void* source, uint32_t size) {
   WriteUnlocked(offset, static_cast<const uint8_t*>(source), size);
 }
 
+void OffsetSpace::WriteRuns(const std::vector<uint8_t>& runs) {
+  std::lock_guard<std::mutex> guard(mutex_);
+  for (size_t at = 0; at + 4 <= runs.size();) {
+    const uint16_t offset = GetU16(runs.data() + at);
+    const uint16_t size = GetU16(runs.data() + at + 2);
+    if (size > runs.size() - at - 4) break;
+    WriteUnlocked(offset, runs.data() + at + 4, size);
+    at += 4u + size;
+  }
+}
+
 void AnswerPacer::Set(Answering answering, uint32_t ms) {
   std::lock_guard<std::mutex> guard(mutex_);
   answering_ = ms == 0 ? Answering::AtOnce : answering;

@@ -43,6 +43,9 @@ class OffsetSpace {
   // Bytes past the end of the space read as 0; writes past it are dropped.
   void Read(uint32_t offset, void* destination, uint32_t size);
   void Write(uint32_t offset, const void* source, uint32_t size);
+  // Bytes for several places at once: no list sees some of them stored
+  // without the others. Each run: offset u16 | length u16 | bytes.
+  void WriteRuns(const std::vector<uint8_t>& runs);
 
   // Runs the function with the space locked (several clients share it).
   template <typename F>

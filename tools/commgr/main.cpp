@@ -37,6 +37,7 @@ struct Options {
   bool verbose = false;
   bool keepAlive = true;
   bool stamps = false;
+  bool hex = false;
   uint32_t statsSeconds = 5;
 };
 
@@ -122,7 +123,7 @@ void SendToNodes(const std::vector<uint8_t>& message) {
 void Usage(std::FILE* to) {
   std::fputs(
       "usage: commgr [--address A] [--port P] [--registration-port P] [--remote-port P] [--verbose]\n"
-      "              [--no-keepalive] [--stats SECONDS] [--stamps]\n"
+      "              [--no-keepalive] [--stats SECONDS] [--stamps] [--hex]\n"
       "  --address A            the data address named in the address message (default 127.0.0.1)\n"
       "  --port P               data port the node sends to (default 9050; 0 picks a free one)\n"
       "  --registration-port P  where registrations are heard (default 9019)\n"
@@ -131,6 +132,7 @@ void Usage(std::FILE* to) {
       "  --no-keepalive         start silent\n"
       "  --stats SECONDS        rates per message type every so often (default 5, 0: never)\n"
       "  --stamps               begin every line with the wall-clock time in milliseconds\n"
+      "  --hex                  show every data message whole, in hex, as one line\n"
       "commands on standard input:\n"
       "  int FSX VALUE [FSX VALUE ...]      one data message of integer items\n"
       "  double FSX VALUE [FSX VALUE ...]   one data message of double items\n"
@@ -168,6 +170,8 @@ bool ParseOptions(int argc, char** argv) {
       options.keepAlive = false;
     } else if (option == "--stamps") {
       options.stamps = true;
+    } else if (option == "--hex") {
+      options.hex = true;
     } else {
       return false;
     }
@@ -245,6 +249,11 @@ void ShowMessage(const uint8_t* message, int length) {
     ++entry.count;
     entry.lastSeq = header.SeqNo;
     if (header.MsgClass == MSG_CLASS_DATA) lastDataMessage[header.MsgType].assign(message, message + length);
+  }
+  if (options.hex && header.MsgClass == MSG_CLASS_DATA) {
+    std::string line = Format("hex type=%u ", header.MsgType);
+    for (int i = 0; i < length; ++i) line += Format("%02X", message[i]);
+    Say(line + "\n");
   }
   if (!options.verbose) return;
   const uint32_t seq = header.SeqNo;

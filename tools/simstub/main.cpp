@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "flight_model.h"
+#include "replay.h"
 #include "platform/platform.h"
 #include "simlink/hot_keys.h"
 #include "simlink/ipc_link.h"
@@ -36,8 +37,10 @@ struct Options {
   bool window = true;
   bool quietWrites = false;
   bool stamps = false;
+bool replaying = false;
   uint32_t periodMs = 100;
   uint32_t frameMs = 0;
+  ReplayOptions replay;  // replay.file empty: the flight model flies
 };
 
 OffsetSpace space;
@@ -47,6 +50,7 @@ std::mutex outputLock;
 std::mutex countLock;
 std::map<uint32_t, uint64_t> writesAt;  // the clients' writes, counted per offset
 bool stamps = false;
+bool replaying = false;  // a recording is served instead of the flight model
 
 void Say(const std::string& line) {
   std::string text = line;
@@ -76,6 +80,7 @@ void Usage(std::FILE* to) {
   std::fputs(
       "usage: simstub [--address A] [--port P] [--plan FILE] [--no-window] [--quiet-writes] [--period MS]\n"
       "               [--frame-ms N] [--stamps]\n"
+      "       simstub --replay FILE [--speed X] [--from SECONDS] [--loop] [other options]\n"
       "  --address A     address to serve on (default 127.0.0.1)\n"
       "  --port P        stream port (default 9300; 0 picks a free one)\n"
       "  --plan FILE     flight-plan file reported at 0x0130 (default: the shipped sample)\n"
@@ -84,6 +89,11 @@ void Usage(std::FILE* to) {
       "  --period MS     flight model step (default 100)\n"
       "  --frame-ms N    serve one request list per frame of N ms, for all clients together\n"
       "  --stamps        begin every line with the wall-clock time in milliseconds\n"
+      "  --replay FILE   serve a node's recording at its recorded timing instead of flying;\n"
+      "                  its flight plans are served from the folder simstub-plans here\n"
+      "  --speed X       replay X times as fast (default 1)\n"
+      "  --from SECONDS  replay from this moment of the recording on (default 0)\n"
+      "  --loop          replay over and over\n"
       "commands on standard input:\n"
       "  set OFFSET HEXBYTES   store bytes (e.g. set 0x0BE0 FF 3F 00 00)\n"
       "  text OFFSET WORDS     store a zero-terminated text\n"
@@ -93,6 +103,7 @@ void Usage(std::FILE* to) {
       "  answer at-once | late MS | frames MS\n"
       "                        answer request lists at once, each MS late, or in frames of MS\n"
       "  freeze | fly          stop the aircraft, and fly on\n"
+      "  pause | play | step   replay: stop where it is, play on, move on by one recorded moment\n"
       "  writes OFFSET         how many writes the clients made at the offset\n"
       "  lists                 how many request lists the clients had executed\n"
       "  quit\n",
@@ -113,6 +124,14 @@ bool ParseOptions(int argc, char** argv, Options& options) {
       options.periodMs = static_cast<uint32_t>(std::max(10, std::atoi(argv[++i])));
     } else if (option == "--frame-ms" && hasValue) {
       options.frameMs = static_cast<uint32_t>(std::max(0, std::atoi(argv[++i])));
+    } else if (option == "--replay" && hasValue) {
+      options.replay.file = argv[++i];
+    } else if (option == "--speed" && hasValue) {
+      options.replay.speed = std::atof(argv[++i]);
+    } else if (option == "--from" && hasValue) {
+      options.replay.fromSeconds = std::atof(argv[++i]);
+    } else if (option == "--loop") {
+      options.replay.loop = true;
     } else if (option == "--stamps") {
       options.stamps = true;
     } else if (option == "--no-window") {
@@ -235,6 +254,16 @@ void RunCommand(const std::string& line) {
     Say(how == "at-once" ? std::string("answering at once\n")
         : how == "late"  ? "answering " + std::to_string(ms) + " ms late\n"
                          : "answering in frames of " + std::to_string(ms) + " ms\n");
+  } else if (command == "pause" || command == "play" || command == "step") {
+    if (!replaying) {
+      Say("error: " + command + " is for a replay\n");
+    } else if (command == "pause") {
+      PauseReplay();
+    } else if (command == "play") {
+      PlayReplay();
+    } else {
+      StepReplay();
+    }
   } else if (command == "freeze") {
     flying = false;
     Say("frozen\n");
@@ -275,7 +304,8 @@ int main(int argc, char** argv) {
   stamps = options.stamps;
   space.pacer.Set(Answering::Frames, options.frameMs);
 
-  InitialiseOffsets(space, options.plan);
+  replaying = !options.replay.file.empty();
+  if (!replaying) InitialiseOffsets(space, options.plan);
   space.onWrite = [quiet = options.quietWrites](uint32_t offset, const uint8_t* data, uint32_t size) {
     {
       std::lock_guard<std::mutex> guard(countLock);
@@ -301,7 +331,15 @@ int main(int argc, char** argv) {
   std::snprintf(banner, sizeof banner, "simstub: serving on %s:%u\n", options.address.c_str(),
                 platform::LocalPort(listener));
   Say(banner);
-  Say("simstub: flight plan " + options.plan + "\n");
+  if (replaying) {
+    std::string error;
+    if (!StartReplay(space, options.replay, Say, error)) {
+      std::fprintf(stderr, "simstub: cannot replay %s: %s\n", options.replay.file.c_str(), error.c_str());
+      return 1;
+    }
+  } else {
+    Say("simstub: flight plan " + options.plan + "\n");
+  }
 
   std::thread([listener] {
     for (;;) {
@@ -323,7 +361,7 @@ int main(int argc, char** argv) {
     Say("simstub: server window UIPCMAIN\n");
   }
 
-  std::thread([period = options.periodMs] {
+  if (!replaying) std::thread([period = options.periodMs] {
     for (;;) {
       platform::SleepMs(period);
       if (flying) AdvanceFlight(space, period / 1000.0);
