@@ -4,7 +4,7 @@
 # "node"); the Debian package (component "debian") puts them where Debian
 # keeps such things, with manual pages, copyright, changelog and a systemd
 # unit.
-install(TARGETS zemsim simstub commgr fgbridge RUNTIME DESTINATION . COMPONENT node)
+install(TARGETS zemsim simstub commgr fgbridge zemrec RUNTIME DESTINATION . COMPONENT node)
 if(WIN32)
   # Only beside a simulator's server window is there anything to bridge.
   install(TARGETS simbridge RUNTIME DESTINATION . COMPONENT node)
@@ -80,7 +80,7 @@ if(NOT WIN32)
   set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
       OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
   set(deb ${PROJECT_SOURCE_DIR}/data/package/deb)
-  install(TARGETS zemsim simstub commgr fgbridge RUNTIME DESTINATION bin COMPONENT debian)
+  install(TARGETS zemsim simstub commgr fgbridge zemrec RUNTIME DESTINATION bin COMPONENT debian)
   install(FILES ${PROJECT_SOURCE_DIR}/data/package/ZemSim.cfg DESTINATION /etc/zemsim COMPONENT debian)
   install(FILES ${PROJECT_SOURCE_DIR}/data/package/FgBridge.cfg DESTINATION share/zemsim COMPONENT debian)
   install(FILES ${plans} DESTINATION share/zemsim/flightplans COMPONENT debian)
@@ -92,7 +92,8 @@ if(NOT WIN32)
   # (gzip -9n: no name, no time stamp), whenever the node is built.
   set(compressed)
   foreach(source ${PROJECT_SOURCE_DIR}/docs/man/zemsim.1 ${PROJECT_SOURCE_DIR}/docs/man/simstub.1
-                 ${PROJECT_SOURCE_DIR}/docs/man/commgr.1 ${PROJECT_SOURCE_DIR}/docs/man/fgbridge.1 ${deb}/changelog)
+                 ${PROJECT_SOURCE_DIR}/docs/man/commgr.1 ${PROJECT_SOURCE_DIR}/docs/man/fgbridge.1
+                 ${PROJECT_SOURCE_DIR}/docs/man/zemrec.1 ${deb}/changelog)
     get_filename_component(name ${source} NAME)
     set(output ${package_text}/deb/${name}.gz)
     add_custom_command(OUTPUT ${output}
@@ -116,7 +117,7 @@ else()
   set(CPACK_SYSTEM_NAME linux-${CMAKE_SYSTEM_PROCESSOR})
   set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/package_generators.cmake)
   set(CPACK_DEBIAN_PACKAGE_MAINTAINER "ZemSim developers <support@zemsim.example>")
-  set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "simulator-interface node of a home-cockpit network\nThe node runs beside the flight simulator as node 14 of the cockpit's UDP\nnetwork, with a systemd unit to run it as a service, a stand-in simulator,\na stand-in communications manager and a bridge to FlightGear.")
+  set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "simulator-interface node of a home-cockpit network\nThe node runs beside the flight simulator as node 14 of the cockpit's UDP\nnetwork, with a systemd unit to run it as a service, a stand-in simulator,\na stand-in communications manager, a bridge to FlightGear and a tool\nfor the node's recordings.")
   set(CPACK_DEBIAN_PACKAGE_SECTION net)
   # The libraries the programs link, as dpkg-shlibdeps finds them; adduser
   # for the service's account.

@@ -91,6 +91,9 @@ TEST_P(ManualPage, NamesEveryOptionOfTheProgram) {
   const std::regex option("--[a-z][a-z-]*");
   std::set<std::string> options;
   for (std::sregex_iterator it(help.begin(), help.end(), option), end; it != end; ++it) options.insert(it->str());
+  // And a program of commands, each command its usage line names.
+  const std::regex command("(usage: |\\n +)" + program + " ([a-z]+) ");
+  for (std::sregex_iterator it(help.begin(), help.end(), command), end; it != end; ++it) options.insert((*it)[2]);
   EXPECT_GE(options.size(), 2u) << help;
   for (const std::string& name : options) {
     // roff writes each hyphen of an option as \-.
@@ -99,7 +102,7 @@ TEST_P(ManualPage, NamesEveryOptionOfTheProgram) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Docs, ManualPage, testing::Values("zemsim", "simstub", "commgr", "fgbridge"),
+INSTANTIATE_TEST_SUITE_P(Docs, ManualPage, testing::Values("zemsim", "simstub", "commgr", "fgbridge", "zemrec"),
                          [](const testing::TestParamInfo<std::string>& row) { return row.param; });
 
 }  // namespace
