@@ -9,7 +9,10 @@
 #include <map>
 #include <sstream>
 
+#include "record/recorder.h"
+#include "record/recording_reader.h"
 #include "support/node_peers.h"
+#include "support/replay_check.h"
 #include "support/system_tools.h"
 
 namespace fs = std::filesystem;
@@ -417,6 +420,49 @@ TEST_F(FlightGear, ARouteSetInFlightGearIsImportedByTheNode) {
   const int waypoints = static_cast<int>(Number("/autopilot/route-manager/route/num"));
   EXPECT_TRUE(WaitForFileText(In("ZemSim.log"), "loaded: " + std::to_string(waypoints) + " waypoints", 30000))
       << ReadTextFile(In("fgbridge.txt")) << Log();
+}
+
+// Recorded beside FlightGear for a minute, flying with changes from the
+// network, then played back by simstub to a fresh node: ComMgr gets the
+// same blocks and traffic at the same moments.
+TEST_F(FlightGear, AFlightRecordedBesideItReplaysIntoSimstubWithTheSameBlocks) {
+  constexpr int64_t RECORDED_MS = 60000;
+  // This case's node records, and its ComMgr shows every message whole.
+  node_.reset();
+  commgr_ = std::make_unique<StandInCommgr>(directory_, commgrPrefix_, std::vector<std::string>{"--port", "0", "--hex", "--stamps"},
+                                            "commgr-recorded.txt");
+  ASSERT_TRUE(commgr_->ready()) << commgr_->Output();
+  fs::create_directory(In("recordings"));
+  WriteWholeFile(In("ZemSim.cfg"), ReadWholeFile(In("ZemSim.cfg")) + "record recordings\n");
+  node_ = std::make_unique<ScopedChild>(nodeProgram_, directory_, In("console-recorded.txt"));
+  ASSERT_TRUE(WaitForFileText(In("console-recorded.txt"), "Connected to simulator\n", 30000))
+      << ReadTextFile(In("console-recorded.txt"));
+  const std::string file = OnlyRecordingIn(In("recordings"));
+  ASSERT_FALSE(file.empty());
+  Recording recording;
+  std::string error;
+  ASSERT_TRUE(LoadRecording(file, recording, error)) << error;
+  const int64_t start = static_cast<int64_t>(recording.header.startUtcMs);
+  for (int burst = 0; burst < 3; ++burst) {
+    platform::SleepMs(12000);
+    ASSERT_TRUE(commgr_->Command("int 83 0"));  // COM1 up 0.05 MHz
+  }
+  const int64_t left = start + RECORDED_MS + POLLING_CYCLE_MS - static_cast<int64_t>(UtcNowMs());
+  if (left > 0) platform::SleepMs(static_cast<uint32_t>(left));
+  ASSERT_TRUE(commgr_->Command("shutdown"));
+  int code = 0;
+  ASSERT_TRUE(node_->WaitForExit(10000, code)) << ReadTextFile(In("console-recorded.txt"));
+  const std::vector<SeenMessage> original = DataMessages(commgr_->Output(), start);
+  ASSERT_TRUE(LoadRecording(file, recording, error)) << error;
+  EXPECT_EQ(recording.end, RecordingEnd::Closed);
+  node_.reset();
+
+  std::string replayLog;
+  const std::vector<SeenMessage> replay = ReplayToAFreshNode(file, directory_, nodeProgram_, replayLog);
+  ASSERT_FALSE(replay.empty());
+  ExpectTheSameMessages(original, replay, replay.front().atMs + 2 * POLLING_CYCLE_MS, RECORDED_MS - POLLING_CYCLE_MS);
+  std::printf("[ FlightGear ] a minute recorded: %llu bytes; replayed: %zu messages compared\n",
+              static_cast<unsigned long long>(fs::file_size(file)), replay.size());
 }
 
 // Last: FlightGear ends, and comes back.
