@@ -153,6 +153,7 @@ void AddTrackPoint(WebState& state, int64_t at) {
   if (state.track.size() >= TRACK_POINTS) state.track.erase(state.track.begin());
   state.track.push_back(TrackPoint{state.flight.latitude, state.flight.longitude});
   state.trackAt = at;
+  ++state.trackCount;
 }
 
 }  // namespace

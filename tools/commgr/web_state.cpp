@@ -168,5 +168,6 @@ std::string StateJson(const WebState& state, int64_t now, bool wholeTrack) {
       .Put("ground", Traffic(state.ground))
       .Put("track", track)
       .Put("wholeTrack", wholeTrack)
+      .Put("trackCount", static_cast<int64_t>(state.trackCount))
       .Done();
 }

@@ -109,6 +109,7 @@ struct WebState {
   TrafficView ground;
   std::vector<TrackPoint> track;  // the aircraft's own, oldest first
   int64_t trackAt = 0;            // when its newest point arrived
+  uint64_t trackCount = 0;        // points added since the start
   uint64_t version = 0;           // counts the changes
 };
 
