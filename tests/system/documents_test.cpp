@@ -31,6 +31,7 @@ const PrintedText PRINTED[] = {
     {"SimbridgeHelp", "stand-ins.md", "simbridge", "--help", true},
     {"FgbridgeHelp", "flightgear.md", "fgbridge", "--help", true},
     {"FgbridgeMapping", "flightgear.md", "fgbridge", "--mapping", false},
+    {"ZemrecHelp", "recording.md", "zemrec", "--help", true},
     // The node's exit-code table in running.md joins here once the node
     // prints it (its place in the page is marked).
 };
