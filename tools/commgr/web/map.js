@@ -7,6 +7,7 @@ import { el, clear, clip } from "./svg.js";
 const SIZE = 460;
 const CENTRE = SIZE / 2;
 const RADIUS = 210;  // pixels of the whole range
+const GROUND_IDENTS_RANGE = 10;  // NM
 
 export function makeMap(svg) {
   el("rect", { x: 0, y: 0, width: SIZE, height: SIZE, fill: "#0b0f14" }, svg);
@@ -67,7 +68,8 @@ function drawGrid(map, centre) {
 
 // Airborne traffic as arrowheads, ground traffic as small squares, each
 // turned to its heading, with its ident (and for airborne traffic its
-// height above or below the aircraft, in hundreds of feet).
+// height above or below the aircraft, in hundreds of feet; for ground
+// traffic from 10 NM in, else as the square's tooltip).
 function drawTraffic(map, centre, air, ground, ownAltitude) {
   clear(map.traffic);
   const draw = (list, kind) => {
@@ -82,7 +84,9 @@ function drawTraffic(map, centre, air, ground, ownAltitude) {
         el("text", { x: x + 9, y: y - 6, class: "air-text" }, group, label);
       } else {
         el("rect", { x: -3.5, y: -5, width: 7, height: 10, class: "ground", transform: turn }, group);
-        el("text", { x: x + 7, y: y + 12, class: "ground-text" }, group, aircraft.ident);
+        // At an airport they stand close together: their idents only from near.
+        if (map.range <= GROUND_IDENTS_RANGE) el("text", { x: x + 7, y: y + 12, class: "ground-text" }, group, aircraft.ident);
+        else el("title", {}, group, aircraft.ident);
       }
     }
   };
