@@ -18,10 +18,14 @@
 #include <thread>
 #include <vector>
 
+#include "commgr/items_message.h"
+#include "commgr/web_decode.h"
+#include "commgr/web_server.h"
 #include "net/ipv4_text.h"
 #include "platform/platform.h"
 #include "simlink/blocks.h"
 #include "traffic/traffic.h"
+#include "vardb/var_table.h"
 #include "vardb/conversions.h"
 #include "wire/bytes.h"
 #include "wire/data_items.h"
@@ -39,6 +43,8 @@ struct Options {
   bool stamps = false;
   bool hex = false;
   uint32_t statsSeconds = 5;
+  bool web = false;
+  WebOptions webOptions;
 };
 
 Options options;
@@ -123,7 +129,8 @@ void SendToNodes(const std::vector<uint8_t>& message) {
 void Usage(std::FILE* to) {
   std::fputs(
       "usage: commgr [--address A] [--port P] [--registration-port P] [--remote-port P] [--verbose]\n"
-      "              [--no-keepalive] [--stats SECONDS] [--stamps] [--hex]\n"
+      "              [--no-keepalive] [--stats SECONDS] [--stamps] [--hex] [--web [ADDRESS:]PORT]\n"
+      "              [--web-allow ADDRESS[/BITS]]\n"
       "  --address A            the data address named in the address message (default 127.0.0.1)\n"
       "  --port P               data port the node sends to (default 9050; 0 picks a free one)\n"
       "  --registration-port P  where registrations are heard (default 9019)\n"
@@ -133,6 +140,8 @@ void Usage(std::FILE* to) {
       "  --stats SECONDS        rates per message type every so often (default 5, 0: never)\n"
       "  --stamps               begin every line with the wall-clock time in milliseconds\n"
       "  --hex                  show every data message whole, in hex, as one line\n"
+      "  --web [ADDRESS:]PORT   serve the web page there (address 127.0.0.1 unless given; port 0 picks one)\n"
+      "  --web-allow A[/BITS]   let these clients see the page (repeatable; default: this PC only)\n"
       "commands on standard input:\n"
       "  int FSX VALUE [FSX VALUE ...]      one data message of integer items\n"
       "  double FSX VALUE [FSX VALUE ...]   one data message of double items\n"
@@ -172,6 +181,13 @@ bool ParseOptions(int argc, char** argv) {
       options.stamps = true;
     } else if (option == "--hex") {
       options.hex = true;
+    } else if (option == "--web" && hasValue) {
+      options.web = true;
+      if (!ParseWebListen(argv[++i], options.webOptions.address, options.webOptions.port)) return false;
+    } else if (option == "--web-allow" && hasValue) {
+      Subnet subnet{};
+      if (!ParseSubnet(argv[++i], subnet)) return false;
+      options.webOptions.allowed.push_back(subnet);
     } else {
       return false;
     }
@@ -243,6 +259,10 @@ void ShowMessage(const uint8_t* message, int length) {
     return;
   }
   MsgHeader header = ReadMsgHeader(message);
+  if (options.web) {
+    const int64_t at = WallClockMs();
+    ChangeWebState([&](WebState& state) { NoteDatagram(state, message, static_cast<size_t>(length), at); });
+  }
   {
     std::lock_guard<std::mutex> guard(stateLock);
     TypeStats& entry = stats[{header.MsgClass, header.MsgType}];
@@ -292,17 +312,6 @@ void ShowMessage(const uint8_t* message, int length) {
   }
 }
 
-const char* TypeName(uint32_t msgClass, uint32_t type) {
-  static const std::map<std::pair<uint32_t, uint32_t>, const char*> names = {
-      {{MSG_CLASS_DATA, MSG_BLOCK_1}, "block1"},         {{MSG_CLASS_DATA, MSG_BLOCK_2}, "block2"},
-      {{MSG_CLASS_DATA, MSG_BLOCK_3}, "block3"},         {{MSG_CLASS_DATA, MSG_AIR_TRAFFIC}, "air-traffic"},
-      {{MSG_CLASS_DATA, MSG_GND_TRAFFIC}, "ground-traffic"}, {{MSG_CLASS_DATA, MSG_REMOTE_DATA}, "remote"},
-      {{MSG_CLASS_DATA, MSG_UPDATE}, "update"},          {{MSG_CLASS_NETWORK, MSG_KEEP_ALIVE}, "keep-alive"},
-      {{MSG_CLASS_NETWORK, MSG_SYS_LOG}, "syslog"}};
-  auto found = names.find({msgClass, type});
-  return found == names.end() ? "other" : found->second;
-}
-
 void ReportStats() {
   auto now = std::chrono::steady_clock::now();
   std::string text;
@@ -314,7 +323,7 @@ void ReportStats() {
       double rate = seconds > 0 ? static_cast<double>(entry.count - entry.countAtLastReport) / seconds : 0;
       entry.countAtLastReport = entry.count;
       text += Format("stats class=%u type=%u count=%llu rate=%.2f/s last_seq=%u name=%s\n", key.first, key.second,
-                     static_cast<unsigned long long>(entry.count), rate, entry.lastSeq, TypeName(key.first, key.second));
+                     static_cast<unsigned long long>(entry.count), rate, entry.lastSeq, MessageTypeName(key.first, key.second));
     }
   }
   Say(text.empty() ? "stats none\n" : text);
@@ -344,6 +353,12 @@ void AnswerRegistration(const uint8_t* datagram, int length, uint32_t from) {
     std::pair<uint32_t, uint16_t> node{from, static_cast<uint16_t>(port)};
     if (std::find(nodes.begin(), nodes.end(), node) == nodes.end()) nodes.push_back(node);
   }
+  if (options.web) {
+    ChangeWebState([&](WebState& state) {
+      state.link.registered = true;
+      state.link.node = Format("%s:%d", DottedDecimal(from).c_str(), port);
+    });
+  }
   std::string address = Format("%s %u", DottedDecimal(dataAddress).c_str(), platform::LocalPort(dataSocket));
   std::vector<uint8_t> message = Message(MSG_CLASS_NETWORK, MSG_ADR, 0, address.size());
   std::memcpy(message.data() + MSG_HEADER_SIZE, address.data(), address.size());
@@ -370,22 +385,10 @@ void ListenForData(platform::SocketHandle socket) {
 
 // ---- Commands ------------------------------------------------------------------------
 
-struct Item {
-  bool isDouble;
-  uint32_t fsxIndex;
-  int32_t intValue;
-  double doubleValue;
-};
-
 void SendItems(const std::vector<Item>& items) {
-  size_t payload = 0;
-  for (const Item& item : items) payload += item.isDouble ? DOUBLE_ITEM_SIZE : INT_ITEM_SIZE;
-  std::vector<uint8_t> message = Message(MSG_CLASS_DATA, MSG_FSX_IN, static_cast<int32_t>(items.size()), payload);
-  size_t at = MSG_HEADER_SIZE;
-  for (const Item& item : items) {
-    at += item.isDouble ? PutDoubleItem(message.data() + at, item.fsxIndex, item.doubleValue)
-                        : PutIntItem(message.data() + at, item.fsxIndex, item.intValue);
-  }
+  std::vector<uint8_t> message =
+      Message(MSG_CLASS_DATA, MSG_FSX_IN, static_cast<int32_t>(items.size()), ItemsSize(items));
+  PutItems(message.data() + MSG_HEADER_SIZE, items);
   SendToNodes(message);
   Say(Format("sent %u item(s)\n", static_cast<unsigned>(items.size())));
 }
@@ -414,17 +417,10 @@ void RunCommand(const std::string& line) {
   } else if (command == "items") {
     std::vector<Item> items;
     for (std::string word; words >> word;) {
-      size_t equals = word.find('=');
-      if (word.size() < 4 || word[1] != ':' || equals == std::string::npos) {
+      Item item{};
+      if (!ParseItemWord(word, item)) {
         Say("error: item " + word + "\n");
         return;
-      }
-      Item item{word[0] == 'd', static_cast<uint32_t>(std::strtoul(word.substr(2, equals - 2).c_str(), nullptr, 0)), 0, 0};
-      std::string value = word.substr(equals + 1);
-      if (item.isDouble) {
-        item.doubleValue = std::strtod(value.c_str(), nullptr);
-      } else {
-        item.intValue = static_cast<int32_t>(std::strtol(value.c_str(), nullptr, 0));
       }
       items.push_back(item);
     }
@@ -435,9 +431,11 @@ void RunCommand(const std::string& line) {
     SendItems({Item{false, 216, value, 0}});
   } else if (command == "silence") {
     keepAlive = false;
+    if (options.web) ChangeWebState([](WebState& state) { state.link.talking = false; });
     Say("silent\n");
   } else if (command == "talk") {
     keepAlive = true;
+    if (options.web) ChangeWebState([](WebState& state) { state.link.talking = true; });
     Say("talking\n");
   } else if (command == "version") {
     uint32_t version = MSG_VERSION;
@@ -537,6 +535,25 @@ int main(int argc, char** argv) {
   Say(Format("commgr: data on %s:%u, registrations on port %u\n", options.address.c_str(),
              platform::LocalPort(dataSocket), options.registrationPort));
 
+  if (options.web) {
+    InitDB();  // the page's changes are checked against the node's variable table
+    ChangeWebState([](WebState& state) { state.link.talking = keepAlive; });
+    uint16_t webPort = 0;
+    bool served = StartWebServer(options.webOptions, [](const std::vector<Item>& items) {
+      {
+        std::lock_guard<std::mutex> guard(stateLock);
+        if (nodes.empty()) return false;
+      }
+      SendItems(items);
+      return true;
+    }, webPort);
+    if (!served) {
+      std::fprintf(stderr, "commgr: cannot serve the web page on %s:%u\n",
+                   DottedDecimal(options.webOptions.address).c_str(), options.webOptions.port);
+      return 1;
+    }
+    Say(Format("commgr: web page on http://%s:%u/\n", DottedDecimal(options.webOptions.address).c_str(), webPort));
+  }
   std::thread(ListenForRegistrations, registrations).detach();
   std::thread(ListenForData, dataSocket.load()).detach();
   if (options.remotePort != 0) {
