@@ -93,6 +93,7 @@ void AnswerPacer::WaitForTurn() {
 
 void OffsetSpace::Execute(uint8_t* list, uint32_t length) {
   pacer.WaitForTurn();
+  if (beforeList) beforeList();
   ++listsExecuted_;
   std::lock_guard<std::mutex> guard(mutex_);
   uint32_t terminatorAt = 0;

@@ -68,6 +68,10 @@ class OffsetSpace {
   // stored: the server's own fields, such as its versions, stay as they are.
   void SetReadOnly(uint32_t offset, uint32_t size);
 
+  // Called (not under the lock) as each list's turn comes, before it is
+  // executed: whoever keeps the space up to date with a clock of its own
+  // (a replay) brings it up to this moment.
+  std::function<void()> beforeList;
   // Called (under the lock) for every write a list executes.
   std::function<void(uint32_t offset, const uint8_t* data, uint32_t size)> onWrite;
 

@@ -1,6 +1,7 @@
 // A flight recorded beside simstub, then played back by simstub to a fresh
 // node: ComMgr sees the same blocks and traffic at the same moments.
 
+#include "record/record_encoder.h"
 #include "record/recorder.h"
 #include "record/recording_reader.h"
 #include "support/node_peers.h"
@@ -93,6 +94,53 @@ TEST_F(RecordingOnAFullDisk, EndsWithItsLineAndAGapWhileTheNodeGoesOn) {
   ASSERT_EQ(RunToEnd({ProgramBeside("zemrec"), "info", files[0].string()}, &info), 0) << info;
   EXPECT_NE(info.find("to the end: the file could not be written"), std::string::npos) << info;
   EXPECT_NE(info.find("damage      none"), std::string::npos) << info;
+}
+
+// A short recording of its own: the simulator's plan path answered at 0,
+// the plan imported, the flaps at 1, 2 and 3 at 0, 200 and 400 ms.
+std::string FlapsRecording(const std::string& path) {
+  std::vector<uint8_t> file;
+  RecordEncoder encoder([&file](const std::vector<uint8_t>& chunk) {
+    file.insert(file.end(), chunk.begin(), chunk.end());
+    return true;
+  });
+  encoder.Begin(RecordingHeader{});
+  std::vector<uint8_t> body;
+  AppendPlanBody(body, "C:\\Flights\\KSEA-KPDX.pln", "<Title>KSEA to KPDX</Title>");
+  encoder.Add({EntryKind::Plan, 0, body});
+  for (uint32_t step = 0; step < 3; ++step) {
+    ExchangeEntry exchange;
+    const uint8_t flaps[4] = {static_cast<uint8_t>(step + 1), 0, 0, 0};
+    if (step == 0) exchange.Answer(0x0130, reinterpret_cast<const uint8_t*>("C:\\Flights\\KSEA-KPDX.pln"), 24);
+    exchange.Answer(0x0BE0, flaps, 4);
+    encoder.Add({EntryKind::Exchange, step * 200, exchange.bytes});
+  }
+  encoder.Flush();
+  WriteWholeFile(path, std::string(file.begin(), file.end()));
+  return path;
+}
+
+// The console steers the replay: paused it holds, a step moves it on by one
+// recorded moment; the plan path names simstub's own copy of the plan.
+TEST(SimstubReplay, PausesStepsAndServesThePlanFromItsFolder) {
+  const RunDirectory run("replay-console");
+  // A hundredth of the speed: the second answer is 20 s away.
+  StubSimulator stub(run.path(), 0, {"--replay", FlapsRecording(run.In("flaps.zrec")), "--speed", "0.01"});
+  ASSERT_TRUE(stub.ready()) << stub.Output();
+  ASSERT_TRUE(stub.Ask("get 0x0BE0 1", "get 0x0BE0 1: 01"));
+  ASSERT_TRUE(stub.Ask("pause", "replay: paused at "));
+  ASSERT_TRUE(stub.Ask("step", "replay: at 0.200 s"));
+  EXPECT_TRUE(stub.Ask("get 0x0BE0 1", "get 0x0BE0 1: 02"));
+  ASSERT_TRUE(stub.Ask("step", "replay: at 0.400 s"));
+  EXPECT_TRUE(stub.Ask("get 0x0BE0 1", "get 0x0BE0 1: 03"));
+  EXPECT_TRUE(stub.Ask("play", "replay: playing from 0.400 s"));
+  const std::string plan = fs::absolute(run.In("simstub-plans/KSEA-KPDX.pln")).string();
+  EXPECT_EQ(ReadWholeFile(plan), "<Title>KSEA to KPDX</Title>");
+  const auto size = static_cast<uint32_t>(plan.size() + 1);
+  ASSERT_TRUE(stub.Ask("get 0x0130 " + std::to_string(size), "get 0x0130 " + std::to_string(size) + ": "));
+  std::string served = LastAfter(stub.Output(), "get 0x0130 " + std::to_string(size) + ": ");
+  served.erase(std::remove(served.begin(), served.end(), ' '), served.end());
+  EXPECT_EQ(served, Hex(reinterpret_cast<const uint8_t*>(plan.c_str()), size));
 }
 
 }  // namespace

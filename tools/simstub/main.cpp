@@ -37,7 +37,6 @@ struct Options {
   bool window = true;
   bool quietWrites = false;
   bool stamps = false;
-bool replaying = false;
   uint32_t periodMs = 100;
   uint32_t frameMs = 0;
   ReplayOptions replay;  // replay.file empty: the flight model flies

@@ -113,13 +113,19 @@ struct Player : ReplayModel::Visitor {
     return static_cast<uint32_t>(std::min<double>(baseTime + ms, 0xFFFFFFFFu));
   }
 
+  // The space as the recording shows it now.
+  void CatchUp() {
+    std::lock_guard<std::mutex> guard(lock);
+    const uint32_t now = Now();
+    if (!paused && now > model.time()) MoveTo(now);
+  }
+
   void Run() {
     for (;;) {
       uint32_t next = 0;
+      CatchUp();
       {
         std::lock_guard<std::mutex> guard(lock);
-        const uint32_t now = Now();
-        if (!paused && now > model.time()) MoveTo(now);
         if (!paused && !model.NextTime(next)) {
           if (options.loop) {
             say("replay: end at " + Seconds(model.time()) + ", again from " + Seconds(fromMs) + "\n");
@@ -182,6 +188,9 @@ bool StartReplay(OffsetSpace& space, const ReplayOptions& options, const std::fu
   p.baseTime = p.fromMs;
   p.base = Clock::now();
   player = made.release();  // plays until the process ends
+  // Every list is answered from the recording as it stands at that moment,
+  // however late the replay's own thread comes to its turn.
+  space.beforeList = [] { player->CatchUp(); };
   say("replay: " + options.file + ", " + Seconds(p.model.endTime()) + ", playing from " + Seconds(p.fromMs) +
       "\n");
   std::thread([] { player->Run(); }).detach();
