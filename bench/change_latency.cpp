@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
@@ -152,6 +153,11 @@ int main(int argc, char** argv) {
   std::FILE* config = std::fopen((directory + "/ZemSim.cfg").c_str(), "w");
   if (config == nullptr) return 1;
   std::fprintf(config, "ipaddress 127.0.0.1\nport %u\nsimserver %s\n", nodePort, simulator.endpoint().c_str());
+  // The same with the node recording (scripts/bench, recording on).
+  if (const char* record = std::getenv("ZEMSIM_BENCH_RECORD"); record != nullptr && record[0] != '\0') {
+    std::filesystem::create_directories(directory + "/recordings");
+    std::fprintf(config, "record recordings\n");
+  }
   std::fclose(config);
 
   platform::ChildProcess commgr, node;
