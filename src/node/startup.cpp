@@ -15,6 +15,7 @@
 #include "node/status.h"
 #include "platform/platform.h"
 #include "process/console.h"
+#include "process/exit_codes.h"
 #include "process/log.h"
 #include "process/print.h"
 #include "process/process_state.h"
@@ -37,27 +38,30 @@ constexpr const char* VERSION = ZEMSIM_VERSION;
 constexpr const char* HELP =
     "ZemSim " ZEMSIM_VERSION ": the simulator-interface node (node 14) of the cockpit network.\n"
     "\n"
-    "  zemsim            start the node\n"
-    "  zemsim --version  print the version\n"
-    "  zemsim --help     print this text\n"
+    "  zemsim               start the node\n"
+    "  zemsim --version     print the version\n"
+    "  zemsim --exit-codes  print the exit codes and their causes\n"
+    "  zemsim --help        print this text\n"
     "\n"
     "The configuration is ZemSim.cfg in the folder ZemSimConfigs at the root of the\n"
     "drive when that folder exists, else in the current folder. The log is ZemSim.log\n"
     "in the current folder (ZEMDefault.log once the node has restarted itself).\n"
     "Keys while it runs: ? lists them, f the flaps line, v the incoming changes.\n";
 
-// "zemsim --version" and "zemsim --help" print and end, before anything
+// "zemsim --version", "--exit-codes" and "--help" print and end, before anything
 // else happens (no log is opened). Every other command line is the node's.
 void AnswerInformationRequest(const std::vector<std::string>& arguments) {
   if (arguments.size() != 2) return;
   if (arguments[1] == "--version") {
     PrintFormat("ZemSim %s\n", VERSION);
+  } else if (arguments[1] == "--exit-codes") {
+    Print(ExitCodeTable().c_str());
   } else if (arguments[1] == "--help") {
     Print(HELP);
   } else {
     return;
   }
-  platform::ExitProcess(0);
+  platform::ExitProcess(ExitCode::Answered);
 }
 
 // Beside the banner: what the node found and where it will look for its
@@ -124,7 +128,7 @@ void StartUp(int argc, char** argv) {
 
   if (!InitSimUDP(Settings.ipaddress, Settings.ipmask, SERVICES_MAJOR_VERSION, SERVICES_MINOR_VERSION)) {
     Log("InitSimUDP() - failed\n");
-    platform::ExitProcess(100);
+    platform::ExitProcess(ExitCode::NetworkStartFailed);
   }
   ShowSummary(configured);
 
@@ -156,7 +160,7 @@ namespace {
 // Ends this process for the successor that a restart asked for.
 [[noreturn]] void EndForRestart() {
   if (!platform::HandOverToSuccessor()) Log("MainLoop() - No successor could be started\n");
-  platform::ExitProcess(0);
+  platform::ExitProcess(ExitCode::Restarted);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/platform.h"
+#include "process/exit_codes.h"
 #include "process/settings.h"
 #include "simlink/hot_keys.h"
 #include "simlink/ipc_batch.h"
@@ -262,7 +263,7 @@ uint32_t ReadBlock(uint32_t blockNumber) {
     case 30:
       return FSUIPCReadBlock30();
     default:
-      platform::ExitProcess(101);
+      platform::ExitProcess(ExitCode::UnknownBlock);
   }
 }
 

@@ -31,8 +31,7 @@ const PrintedText PRINTED[] = {
     {"SimbridgeHelp", "stand-ins.md", "simbridge", "--help", true},
     {"FgbridgeHelp", "flightgear.md", "fgbridge", "--help", true},
     {"FgbridgeMapping", "flightgear.md", "fgbridge", "--mapping", false},
-    // The node's exit-code table in running.md joins here once the node
-    // prints it (its place in the page is marked).
+    {"ZemsimExitCodes", "running.md", "zemsim", "--exit-codes", false},
 };
 
 std::string Docs(const std::string& name) { return (fs::path(ZEMSIM_SOURCE_DIR) / "docs" / name).string(); }
