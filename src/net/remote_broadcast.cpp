@@ -28,7 +28,7 @@ void PhoneHome() {
 void RemoteBroadcastPass() {
   Print("Send Remote Data\n");
   RemoteDataRecord record{};
-  if (ReadRemoteData(&record) != 0) {
+  if (ReadRemoteData(&record) != BlockRead::Fresh) {
     Print("ReadRemoteData() - fail\n");
     return;
   }

@@ -2,12 +2,12 @@
 
 #include "simlink/sim_connection.h"
 
-uint32_t InProcessTransport::Open(uint32_t& openCounter, uint8_t*& view) {
-  if (openCode != 0) return openCode;
+IpcResult::Code InProcessTransport::Open(uint32_t& openCounter, uint8_t*& view) {
+  if (openCode != IpcResult::Ok) return openCode;
   ++openCounter;
   open_ = true;
   view = view_.data();
-  return 0;
+  return IpcResult::Ok;
 }
 
 IpcAttempt InProcessTransport::SendOnce(uint8_t* view, uint32_t length, uint32_t, uint32_t& reply) {

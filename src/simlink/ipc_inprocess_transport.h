@@ -13,7 +13,7 @@
 
 class InProcessTransport final : public IpcTransport {
  public:
-  uint32_t Open(uint32_t& openCounter, uint8_t*& view) override;
+  IpcResult::Code Open(uint32_t& openCounter, uint8_t*& view) override;
   void Close() override {
     open_ = false;
     if (onClose) onClose();
@@ -24,7 +24,7 @@ class InProcessTransport final : public IpcTransport {
   std::string OpenProblem(uint32_t code) const override { return "open code " + std::to_string(code); }
 
   OffsetSpace space;
-  uint32_t openCode = 0;         // non-zero: Open fails with this code
+  IpcResult::Code openCode = IpcResult::Ok;  // else Open fails with this code
   bool legacyServer = false;
   uint32_t answer = 1;           // what the server answers a delivered list
   uint32_t failingAttempts = 0;  // the next attempts fail ...

@@ -48,9 +48,9 @@ bool HandshakeTry(bool firstTry, uint32_t& code) {
   uint8_t simulator[4] = {};
   uint8_t client[2];
   PutU16(client, IPC_CLIENT_VERSION);
-  if (!IpcQueueRead(0x3304, 4, server, code)) return false;
-  if (!IpcQueueRead(0x3308, 4, simulator, code)) return false;
-  if (firstTry && !IpcQueueWrite(0x330A, 2, client, code)) return false;
+  if (!IpcQueueRead(IPC_SERVER_VERSION_OFFSET, 4, server, code)) return false;
+  if (!IpcQueueRead(IPC_SIMULATOR_VERSION_OFFSET, 4, simulator, code)) return false;
+  if (firstTry && !IpcQueueWrite(IPC_CLIENT_VERSION_OFFSET, 2, client, code)) return false;
   if (!IpcProcess(code)) return false;
   IpcLink.serverVersion = GetU32(server);
   IpcLink.simulatorVersion = GetU32(simulator);
@@ -75,7 +75,7 @@ namespace {
 // failing step's code.
 bool OpenAndShake(uint32_t& code) {
   if (IpcLink.view != nullptr) {
-    code = 1;
+    code = IpcResult::AlreadyOpen;
     return false;
   }
   IpcLink.serverVersion = 0;
@@ -83,7 +83,7 @@ bool OpenAndShake(uint32_t& code) {
   IpcLink.transport = SelectIpcTransport();
   uint8_t* view = nullptr;
   code = IpcLink.transport->Open(IpcLink.openCounter, view);
-  if (code != 0) return false;
+  if (code != IpcResult::Ok) return false;
   IpcLink.view = view;
   IpcLink.cursor = 0;
   IpcLink.readCount = 0;
@@ -99,12 +99,12 @@ bool OpenAndShake(uint32_t& code) {
     platform::SleepMs(IpcTiming.handshakeSleepMs);
   }
   if (IpcLink.serverVersion < IPC_MIN_SERVER_VERSION || (IpcLink.simulatorVersion >> 16) != IPC_CHECK_PATTERN) {
-    code = IpcLink.transport->FoundAsLegacyServer() ? 14 : 7;
+    code = IpcLink.transport->FoundAsLegacyServer() ? IpcResult::LegacyVersionRefused : IpcResult::VersionRefused;
     IpcClose();
     return false;
   }
   IpcLink.simulatorVersion &= 0xFFFF;
-  code = 0;
+  code = IpcResult::Ok;
   return true;
 }
 }  // namespace
@@ -123,11 +123,11 @@ void IpcClose() {
 
 bool IpcQueueRead(uint32_t offset, uint32_t size, void* destination, uint32_t& code) {
   if (IpcLink.view == nullptr) {
-    code = 9;
+    code = IpcResult::NotOpen;
     return false;
   }
   if (!Fits(IPC_READ_HEADER, size)) {
-    code = 15;
+    code = IpcResult::ListFull;
     return false;
   }
   uint8_t* record = IpcLink.view + IpcLink.cursor;
@@ -138,17 +138,17 @@ bool IpcQueueRead(uint32_t offset, uint32_t size, void* destination, uint32_t& c
   std::memset(record + IPC_READ_HEADER, 0, size);
   IpcLink.reads[IpcLink.readCount++] = {destination, size};
   IpcLink.cursor += IPC_READ_HEADER + size;
-  code = 0;
+  code = IpcResult::Ok;
   return true;
 }
 
 bool IpcQueueWrite(uint32_t offset, uint32_t size, const void* source, uint32_t& code) {
   if (IpcLink.view == nullptr) {
-    code = 9;
+    code = IpcResult::NotOpen;
     return false;
   }
   if (!Fits(IPC_WRITE_HEADER, size)) {
-    code = 15;
+    code = IpcResult::ListFull;
     return false;
   }
   uint8_t* record = IpcLink.view + IpcLink.cursor;
@@ -157,7 +157,7 @@ bool IpcQueueWrite(uint32_t offset, uint32_t size, const void* source, uint32_t&
   PutU32(record + 8, size);
   if (size > 0) std::memcpy(record + IPC_WRITE_HEADER, source, size);
   IpcLink.cursor += IPC_WRITE_HEADER + size;
-  code = 0;
+  code = IpcResult::Ok;
   return true;
 }
 
@@ -207,7 +207,7 @@ bool IpcCopyResults(const uint8_t* list, uint32_t length) {
 namespace {
 
 // The list in the view, sent with every attempt the link allows; false with
-// code 11 or 12 when none was delivered (the link is dead from then on).
+// TimedOut or SendFailed when none was delivered (the link is dead from then on).
 bool SendList(uint32_t length, uint32_t& answer, uint32_t& code) {
   IpcAttempt last = IpcAttempt::Failed;
   for (uint32_t attempt = 0; attempt < IpcTiming.sendAttempts; ++attempt) {
@@ -215,7 +215,7 @@ bool SendList(uint32_t length, uint32_t& answer, uint32_t& code) {
     if (last == IpcAttempt::Delivered) return true;
     platform::SleepMs(IpcTiming.retrySleepMs);
   }
-  code = last == IpcAttempt::TimedOut ? 11 : 12;
+  code = last == IpcAttempt::TimedOut ? IpcResult::TimedOut : IpcResult::SendFailed;
   IpcLink.broken = true;
   return false;
 }
@@ -224,28 +224,28 @@ bool SendList(uint32_t length, uint32_t& answer, uint32_t& code) {
 
 bool IpcExecuteList(uint8_t* list, uint32_t length, uint32_t& answer, uint32_t& code) {
   if (IpcLink.view == nullptr || IpcLink.broken) {
-    code = IpcLink.view == nullptr ? 9 : 12;
+    code = IpcLink.view == nullptr ? IpcResult::NotOpen : IpcResult::SendFailed;
     return false;
   }
   if (length < 4 || length > IPC_LIST_LIMIT) {
-    code = 15;
+    code = IpcResult::ListFull;
     return false;
   }
   std::memcpy(IpcLink.view, list, length);
   IpcLink.cursor = 0;
   if (!SendList(length, answer, code)) return false;
   std::memcpy(list, IpcLink.view, length);
-  code = 0;
+  code = IpcResult::Ok;
   return true;
 }
 
 bool IpcProcess(uint32_t& code) {
   if (IpcLink.view == nullptr) {
-    code = 9;
+    code = IpcResult::NotOpen;
     return false;
   }
   if (IpcLink.cursor == 0) {
-    code = 10;
+    code = IpcResult::NothingQueued;
     return false;
   }
   QueueRider();
@@ -254,7 +254,7 @@ bool IpcProcess(uint32_t& code) {
   IpcLink.cursor = 0;  // from here on the requests count as sent
   if (IpcLink.broken) {
     IpcLink.readCount = 0;
-    code = 12;
+    code = IpcResult::SendFailed;
     return false;
   }
 
@@ -262,13 +262,13 @@ bool IpcProcess(uint32_t& code) {
   ++listsSent;
   bool ok = SendList(length, answer, code);
   if (ok && answer != 1) {
-    code = 13;
+    code = IpcResult::NotExecuted;
     ok = false;
   } else if (ok && !IpcCopyResults(IpcLink.view, length)) {
-    code = 16;
+    code = IpcResult::ResultsMismatch;
     ok = false;
   } else if (ok) {
-    code = 0;
+    code = IpcResult::Ok;
   }
   IpcLink.readCount = 0;
   return ok;

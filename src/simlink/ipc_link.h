@@ -6,19 +6,8 @@
 #include <array>
 #include <cstdint>
 
+#include "simlink/ipc_protocol.h"
 #include "simlink/ipc_transport.h"
-
-inline constexpr uint32_t IPC_BUFFER_SIZE = 0x8000;
-inline constexpr uint32_t IPC_LIST_LIMIT = 0x7F00;
-inline constexpr uint16_t IPC_CLIENT_VERSION = 2002;
-inline constexpr uint32_t IPC_MIN_SERVER_VERSION = 0x19980005;
-inline constexpr uint32_t IPC_CHECK_PATTERN = 0xFADE;
-inline constexpr uint32_t IPC_READ_HEADER = 16;
-inline constexpr uint32_t IPC_WRITE_HEADER = 12;
-inline constexpr uint32_t IPC_READ_ID = 1;
-inline constexpr uint32_t IPC_WRITE_ID = 2;
-// Every read request takes at least its header, so no list holds more.
-inline constexpr uint32_t IPC_MAX_READS = IPC_LIST_LIMIT / IPC_READ_HEADER;
 
 // The protocol's waits; tests shorten them, the node keeps these.
 struct IpcTimingRecord {
@@ -42,9 +31,9 @@ struct IpcLinkRecord {
   uint32_t serverVersion = 0;
   uint32_t simulatorVersion = 0;
   uint32_t openCounter = 0;
-  uint32_t lastOpenCode = 0;  // of the last IpcOpen: why the link is not open
+  uint32_t lastOpenCode = 0;  // the IpcResult of the last IpcOpen: why the link is not open
   // Set when a list could not be delivered at all: the link is dead, and
-  // the lists other threads queue behind it fail at once (code 12) instead
+  // the lists other threads queue behind it fail at once (SendFailed) instead
   // of each spending every attempt again, until the link is opened anew.
   bool broken = false;
   // A read's destination field holds its number here: destinations are
@@ -80,7 +69,7 @@ void IpcDropQueued();
 
 // Copies the results of an executed list to the queued destinations. False,
 // with nothing copied, when the list does not hold exactly the reads that
-// were queued (IpcProcess then fails with code 16).
+// were queued (IpcProcess then fails with ResultsMismatch).
 bool IpcCopyResults(const uint8_t* list, uint32_t length);
 
 // The transport the next open uses: the one set here (tests), else the one

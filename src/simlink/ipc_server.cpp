@@ -26,8 +26,8 @@ void ReportCurrentVersions(OffsetSpace& space) {
   uint8_t versions[8];
   PutU32(versions, 0x40000000);                                // the server's version
   PutU32(versions + 4, (IPC_CHECK_PATTERN << 16) | 0x000D);  // check pattern and simulator version
-  space.Write(0x3304, versions, sizeof versions);
-  space.SetReadOnly(0x3304, sizeof versions);
+  space.Write(IPC_SERVER_VERSION_OFFSET, versions, sizeof versions);
+  space.SetReadOnly(IPC_SERVER_VERSION_OFFSET, sizeof versions);
 }
 
 void OffsetSpace::SetReadOnly(uint32_t offset, uint32_t size) {

@@ -47,15 +47,15 @@ IpcAttempt StreamTransport::Connect(uint32_t timeoutMs) {
   return IpcAttempt::Delivered;
 }
 
-uint32_t StreamTransport::Open(uint32_t& openCounter, uint8_t*& view) {
+IpcResult::Code StreamTransport::Open(uint32_t& openCounter, uint8_t*& view) {
   std::string host;
   if (!ParseSimServer(Endpoint(), host, port_)) {
     problem_ = std::string("simserver \"") + Endpoint() + "\" is not HOST:PORT";
-    return 2;
+    return IpcResult::NoServer;
   }
   if (!platform::ResolveIpv4(host.c_str(), address_)) {
     problem_ = "the simulator's host " + host + " cannot be found";
-    return 2;
+    return IpcResult::NoServer;
   }
   platform::IoStatus status = platform::IoStatus::Error;
   socket_ = platform::TcpConnect(address_, port_, STREAM_OPEN_TIMEOUT_MS, status);
@@ -63,11 +63,11 @@ uint32_t StreamTransport::Open(uint32_t& openCounter, uint8_t*& view) {
     problem_ = status == platform::IoStatus::Refused    ? "connection refused at " + Where() + ": nothing listens there"
                : status == platform::IoStatus::TimedOut ? "no answer from " + Where() + " within 1 s"
                                                         : "cannot connect to " + Where();
-    return 2;
+    return IpcResult::NoServer;
   }
   ++openCounter;
   view = view_.data();
-  return 0;
+  return IpcResult::Ok;
 }
 
 std::string StreamTransport::Where() const { return Endpoint(); }
@@ -75,7 +75,7 @@ std::string StreamTransport::Where() const { return Endpoint(); }
 std::string StreamTransport::OpenProblem(uint32_t code) const {
   // A server that takes the connection and closes it unanswered refuses
   // this PC (a bridge's allow list) or does not speak the protocol.
-  if (code == 11 || code == 12) return "connection closed by the server at " + Where() + " at once";
+  if (code == IpcResult::TimedOut || code == IpcResult::SendFailed) return "connection closed by the server at " + Where() + " at once";
   return problem_;
 }
 

@@ -22,7 +22,7 @@ bool ParseSimServer(const char* text, std::string& host, uint16_t& port);
 
 class StreamTransport final : public IpcTransport {
  public:
-  uint32_t Open(uint32_t& openCounter, uint8_t*& view) override;
+  IpcResult::Code Open(uint32_t& openCounter, uint8_t*& view) override;
   void Close() override;
   IpcAttempt SendOnce(uint8_t* view, uint32_t length, uint32_t timeoutMs, uint32_t& answer) override;
   std::string Where() const override;

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "simlink/ipc_protocol.h"
+
 enum class IpcAttempt { Delivered, TimedOut, Failed };
 
 class IpcTransport {
@@ -14,8 +16,8 @@ class IpcTransport {
 
   // Finds the server and provides the view the request list is built in.
   // Counts the open counter once it gets as far as naming the buffer.
-  // Result: 0, or the open code (2 to 6) after releasing what it took.
-  virtual uint32_t Open(uint32_t& openCounter, uint8_t*& view) = 0;
+  // Result: Ok, or why not (NoServer to ViewFailed) after releasing what it took.
+  virtual IpcResult::Code Open(uint32_t& openCounter, uint8_t*& view) = 0;
 
   // Releases everything; safe on a transport that is partly open or closed.
   virtual void Close() = 0;

@@ -3,16 +3,16 @@
 #include "process/text.h"
 #include "simlink/ipc_link.h"
 
-uint32_t WindowTransport::Open(uint32_t& openCounter, uint8_t*& view) {
+IpcResult::Code WindowTransport::Open(uint32_t& openCounter, uint8_t*& view) {
   legacy_ = false;
   window_ = platform::FindServerWindow("UIPCMAIN");
   if (window_ == 0) {
     window_ = platform::FindServerWindow("FS98MAIN");
     legacy_ = true;
   }
-  if (window_ == 0) return 2;
+  if (window_ == 0) return IpcResult::NoServer;
   message_ = platform::RegisterMessageName("FsasmLib:IPC");
-  if (message_ == 0) return 3;
+  if (message_ == 0) return IpcResult::MessageNotRegistered;
 
   ++openCounter;
   char name[260];
@@ -20,27 +20,27 @@ uint32_t WindowTransport::Open(uint32_t& openCounter, uint8_t*& view) {
   atom_ = platform::AddGlobalAtom(name);
   if (atom_ == 0) {
     Close();
-    return 4;
+    return IpcResult::AtomFailed;
   }
   switch (platform::CreateSharedBuffer(name, IPC_BUFFER_SIZE, buffer_)) {
     case platform::SharedBufferResult::Ok:
       view = buffer_.view;
-      return 0;
+      return IpcResult::Ok;
     case platform::SharedBufferResult::MapFailed:
       Close();
-      return 6;
+      return IpcResult::ViewFailed;
     default:
       Close();
-      return 5;
+      return IpcResult::MappingFailed;
   }
 }
 
 std::string WindowTransport::OpenProblem(uint32_t code) const {
   switch (code) {
-    case 2:
+    case IpcResult::NoServer:
       return "no server window (UIPCMAIN or FS98MAIN) on this PC: is the simulator running, with its interface module?";
-    case 11:
-    case 12:
+    case IpcResult::TimedOut:
+    case IpcResult::SendFailed:
       return "the server window did not answer";
     default:
       return "the server window's message or shared buffer could not be set up (code " + std::to_string(code) + ")";

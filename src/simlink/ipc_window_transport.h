@@ -10,7 +10,7 @@
 
 class WindowTransport final : public IpcTransport {
  public:
-  uint32_t Open(uint32_t& openCounter, uint8_t*& view) override;
+  IpcResult::Code Open(uint32_t& openCounter, uint8_t*& view) override;
   void Close() override;
   bool FoundAsLegacyServer() const override { return legacy_; }
   IpcAttempt SendOnce(uint8_t* view, uint32_t length, uint32_t timeoutMs, uint32_t& answer) override;

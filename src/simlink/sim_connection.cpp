@@ -118,8 +118,8 @@ void FSUIPCWriteAlong(uint32_t offset, uint8_t value) {
 
 std::string SimulatorProblem() {
   const uint32_t code = IpcLink.lastOpenCode;
-  if (code == 0 || IpcLink.transport == nullptr) return {};
-  if (code == 7 || code == 14) {
+  if (code == IpcResult::Ok || IpcLink.transport == nullptr) return {};
+  if (code == IpcResult::VersionRefused || code == IpcResult::LegacyVersionRefused) {
     char text[300];
     FormatText(text, sizeof text,
                "%s answered with versions 0x%08X (its interface) and 0x%08X (the simulator); it needs 0x%08X or "
