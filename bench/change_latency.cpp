@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "bench_support.h"
+#include "platform/child_process.h"
 #include "platform/platform.h"
 #include "process/settings.h"
 #include "process/text.h"

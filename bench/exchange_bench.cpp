@@ -14,7 +14,9 @@
 #include <vector>
 
 #include "bench_support.h"
+#include "platform/child_process.h"
 #include "platform/platform.h"
+#include "platform/server.h"
 #include "process/log.h"
 #include "process/settings.h"
 #include "process/text.h"

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <string>
 
+#include "platform/child_process.h"
 #include "platform/platform.h"
 #include "process/fatal.h"
 #include "process/log.h"

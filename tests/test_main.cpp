@@ -9,6 +9,7 @@
 #include <fstream>
 #include <random>
 
+#include "platform/child_process.h"
 #include "process/log.h"
 #include "process/resource.h"
 #include "support/test_support.h"

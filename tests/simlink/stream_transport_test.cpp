@@ -5,6 +5,7 @@
 #include <atomic>
 #include <thread>
 
+#include "platform/server.h"
 #include "simlink/ipc_stream_transport.h"
 #include "process/text.h"
 #include "support/sim_fixture.h"

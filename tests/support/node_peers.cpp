@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "net/monitor.h"
+#include "platform/child_process.h"
 
 namespace fs = std::filesystem;
 

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/child_process.h"
 #include "process/log.h"
 #include "wire/data_items.h"
 

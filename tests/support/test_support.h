@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/child_process.h"
 #include "platform/platform.h"
 #include "wire/bytes.h"
 #include "wire/msg_header.h"

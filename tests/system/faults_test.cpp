@@ -8,6 +8,7 @@
 #include <sstream>
 #include <thread>
 
+#include "platform/child_process.h"
 #include "support/node_peers.h"
 
 namespace {

@@ -9,6 +9,7 @@
 #include <map>
 #include <sstream>
 
+#include "platform/child_process.h"
 #include "support/node_peers.h"
 #include "support/system_tools.h"
 

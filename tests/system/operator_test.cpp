@@ -4,6 +4,8 @@
 #include <atomic>
 #include <thread>
 
+#include "platform/child_process.h"
+#include "platform/server.h"
 #include "support/node_peers.h"
 
 namespace fs = std::filesystem;

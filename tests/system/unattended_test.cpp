@@ -5,6 +5,7 @@
 // threads.
 
 
+#include "platform/child_process.h"
 #include "support/node_peers.h"
 
 namespace fs = std::filesystem;

@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "net/ipv4_text.h"
+#include "platform/server.h"
 #include "process/log.h"
 #include "process/print.h"
 #include "simlink/ipc_server.h"

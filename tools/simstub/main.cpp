@@ -21,6 +21,7 @@
 
 #include "flight_model.h"
 #include "platform/platform.h"
+#include "platform/server.h"
 #include "simlink/hot_keys.h"
 #include "simlink/ipc_link.h"
 #include "simlink/ipc_server.h"
