@@ -9,6 +9,7 @@
 #include "simlink/blocks.h"
 #include "simlink/ipc_batch.h"
 #include "support/sim_fixture.h"
+#include "wire/bytes.h"
 
 namespace {
 

@@ -1,7 +1,9 @@
 #include <array>
 
 #include "simlink/ipc_records.h"
+#include "support/message_bytes.h"
 #include "support/sim_fixture.h"
+#include "wire/bytes.h"
 
 namespace {
 

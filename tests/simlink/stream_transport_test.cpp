@@ -9,6 +9,7 @@
 #include "simlink/ipc_stream_transport.h"
 #include "process/text.h"
 #include "support/sim_fixture.h"
+#include "wire/bytes.h"
 
 namespace {
 

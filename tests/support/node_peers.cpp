@@ -5,6 +5,8 @@
 
 #include "net/monitor.h"
 #include "platform/child_process.h"
+#include "support/files.h"
+#include "support/processes.h"
 
 namespace fs = std::filesystem;
 

@@ -10,6 +10,7 @@
 #include "simlink/ipc_link.h"
 #include "simlink/sim_connection.h"
 #include "support/test_support.h"
+#include "wire/bytes.h"
 
 class SimulatorTest : public testing::Test {
  protected:

@@ -8,6 +8,8 @@
 #include <regex>
 #include <set>
 
+#include "support/files.h"
+#include "support/processes.h"
 #include "support/test_support.h"
 
 namespace fs = std::filesystem;

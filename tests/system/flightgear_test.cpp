@@ -10,7 +10,9 @@
 #include <sstream>
 
 #include "platform/child_process.h"
+#include "support/files.h"
 #include "support/node_peers.h"
+#include "support/processes.h"
 #include "support/system_tools.h"
 
 namespace fs = std::filesystem;

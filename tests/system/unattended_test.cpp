@@ -6,7 +6,10 @@
 
 
 #include "platform/child_process.h"
+#include "support/files.h"
 #include "support/node_peers.h"
+#include "support/processes.h"
+#include "wire/msg_header.h"
 
 namespace fs = std::filesystem;
 
