@@ -20,47 +20,163 @@ std::array<char, FLIGHT_PLAN_PATH_SIZE> FlightPlanPath{};
 
 namespace {
 
+using F = FieldForm;
+
 constexpr BlockField BLOCK_1_FIELDS[] = {
-    {40, 8, 0x3B70},  {48, 8, 0x3AB0},  {56, 8, 0x39F0},  {64, 8, 0x3930},  {72, 8, 0x2010},  {80, 8, 0x2110},
-    {88, 8, 0x2210},  {96, 8, 0x2310},  {104, 8, 0x3B60}, {112, 8, 0x3AA0}, {120, 8, 0x39E0}, {128, 8, 0x3920},
-    {136, 8, 0x3B58}, {144, 8, 0x3A98}, {152, 8, 0x39D8}, {160, 8, 0x3918}, {168, 8, 0x0918}, {176, 8, 0x09B0},
-    {184, 8, 0x0A48}, {192, 8, 0x0AE0}, {224, 8, 0x08E8}, {232, 8, 0x0980}, {240, 8, 0x0A18}, {248, 8, 0x0AB0},
-    {256, 8, 0x2400}, {264, 8, 0x2500}, {272, 8, 0x2600}, {280, 8, 0x2700}, {288, 4, 0x0320}, {292, 4, 0x08D0},
-    {296, 4, 0x0968}, {300, 4, 0x0A00}, {304, 4, 0x0A98}, {308, 4, 0x08D4}, {312, 4, 0x096C}, {316, 4, 0x0A04},
-    {320, 4, 0x0A9C}, {324, 4, 0x0318}, {328, 4, 0x281C}, {332, 4, 0x34E8}, {336, 4, 0x3B00}, {340, 4, 0x3A40},
-    {344, 2, 0x0AEC}, {346, 2, 0x11D0}, {348, 2, 0x0896}, {350, 2, 0x092E}, {352, 2, 0x09C6}, {354, 2, 0x0A5E},
-    {356, 1, 0x0609},
+    {40, 8, 0x3B70, "x3B70", F::Double},
+    {48, 8, 0x3AB0, "x3AB0", F::Double},
+    {56, 8, 0x39F0, "x39F0", F::Double},
+    {64, 8, 0x3930, "x3930", F::Double},
+    {72, 8, 0x2010, "eng1_n1", F::Double},
+    {80, 8, 0x2110, "eng2_n1", F::Double},
+    {88, 8, 0x2210, "eng3_n1", F::Double},
+    {96, 8, 0x2310, "eng4_n1", F::Double},
+    {104, 8, 0x3B60, "x3B60", F::Double},
+    {112, 8, 0x3AA0, "x3AA0", F::Double},
+    {120, 8, 0x39E0, "x39E0", F::Double},
+    {128, 8, 0x3920, "x3920", F::Double},
+    {136, 8, 0x3B58, "x3B58", F::Double},
+    {144, 8, 0x3A98, "x3A98", F::Double},
+    {152, 8, 0x39D8, "x39D8", F::Double},
+    {160, 8, 0x3918, "x3918", F::Double},
+    {168, 8, 0x0918, "eng1_fuel_flow", F::Double},
+    {176, 8, 0x09B0, "eng2_fuel_flow", F::Double},
+    {184, 8, 0x0A48, "eng3_fuel_flow", F::Double},
+    {192, 8, 0x0AE0, "eng4_fuel_flow", F::Double},
+    {224, 8, 0x08E8, "eng1_cht", F::Double},
+    {232, 8, 0x0980, "eng2_cht", F::Double},
+    {240, 8, 0x0A18, "eng3_cht", F::Double},
+    {248, 8, 0x0AB0, "eng4_cht", F::Double},
+    {256, 8, 0x2400, "eng1_rpm", F::Double},
+    {264, 8, 0x2500, "eng2_rpm", F::Double},
+    {272, 8, 0x2600, "eng3_rpm", F::Double},
+    {280, 8, 0x2700, "eng4_rpm", F::Double},
+    {288, 4, 0x0320, "x0320", F::Signed},
+    {292, 4, 0x08D0, "x08D0", F::Signed},
+    {296, 4, 0x0968, "x0968", F::Signed},
+    {300, 4, 0x0A00, "x0A00", F::Signed},
+    {304, 4, 0x0A98, "x0A98", F::Signed},
+    {308, 4, 0x08D4, "x08D4", F::Signed},
+    {312, 4, 0x096C, "x096C", F::Signed},
+    {316, 4, 0x0A04, "x0A04", F::Signed},
+    {320, 4, 0x0A9C, "x0A9C", F::Signed},
+    {324, 4, 0x0318, "x0318", F::Signed},
+    {328, 4, 0x281C, "battery_master", F::Signed},
+    {332, 4, 0x34E8, "x34E8", F::Signed},
+    {336, 4, 0x3B00, "x3B00", F::Signed},
+    {340, 4, 0x3A40, "x3A40", F::Signed},
+    {344, 2, 0x0AEC, "engine_count", F::Signed},
+    {346, 2, 0x11D0, "x11D0", F::Signed},
+    {348, 2, 0x0896, "x0896", F::Signed},
+    {350, 2, 0x092E, "x092E", F::Signed},
+    {352, 2, 0x09C6, "x09C6", F::Signed},
+    {354, 2, 0x0A5E, "x0A5E", F::Signed},
+    {356, 1, 0x0609, "engine_type", F::Unsigned},
 };
 
 constexpr ComputedField BLOCK_1_COMPUTED[] = {
-    {200, 0x0B80, 0x0B7C},
-    {208, 0x0B98, 0x0B94},
-    {216, 0x0B78, 0x0B74},
+    {200, 0x0B80, 0x0B7C, "fuel_left"},
+    {208, 0x0B98, 0x0B94, "fuel_right"},
+    {216, 0x0B78, 0x0B74, "fuel_centre"},
 };
 
 constexpr BlockField BLOCK_2_FIELDS[] = {
-    {40, 8, 0x3AE8},  {48, 8, 0x3488},  {56, 8, 0x3490},  {64, 8, 0x2ED0},  {72, 8, 0x6028},  {80, 4, 0x085C},
-    {84, 4, 0x0864},  {88, 4, 0x0858},  {92, 4, 0x0860},  {96, 4, 0x0BE0},  {100, 4, 0x0BFC}, {104, 4, 0x0BE8},
-    {108, 4, 0x0800}, {112, 2, 0x3BF8}, {116, 4, 0x2E80}, {120, 2, 0x0350}, {122, 2, 0x0352}, {124, 2, 0x311E},
-    {126, 2, 0x3120}, {128, 2, 0x0C4E}, {130, 2, 0x0C5E}, {132, 2, 0x034E}, {134, 2, 0x3118}, {136, 2, 0x311A},
-    {138, 2, 0x311C}, {140, 2, 0x0C50}, {142, 2, 0x0C60}, {144, 2, 0x023B}, {148, 10, 0x7800}, {158, 6, 0x3000},
-    {164, 6, 0x301F}, {170, 1, 0x0C4B}, {171, 1, 0x0C5B},
+    {40, 8, 0x3AE8, "x3AE8", F::Double},
+    {48, 8, 0x3488, "x3488", F::Double},
+    {56, 8, 0x3490, "x3490", F::Double},
+    {64, 8, 0x2ED0, "x2ED0", F::Double},
+    {72, 8, 0x6028, "x6028", F::Double},
+    {80, 4, 0x085C, "x085C", F::Signed},
+    {84, 4, 0x0864, "x0864", F::Signed},
+    {88, 4, 0x0858, "x0858", F::Signed},
+    {92, 4, 0x0860, "x0860", F::Signed},
+    {96, 4, 0x0BE0, "flap_extension", F::Signed},
+    {100, 4, 0x0BFC, "flap_position", F::Signed},
+    {104, 4, 0x0BE8, "gear_lever", F::Signed},
+    {108, 4, 0x0800, "ap_back_course_hold", F::Signed},
+    {112, 2, 0x3BF8, "flap_positions", F::Unsigned},
+    {116, 4, 0x2E80, "avionics_master", F::Signed},
+    {120, 2, 0x0350, "nav1", F::Bcd},
+    {122, 2, 0x0352, "nav2", F::Bcd},
+    {124, 2, 0x311E, "nav1_standby", F::Bcd},
+    {126, 2, 0x3120, "nav2_standby", F::Bcd},
+    {128, 2, 0x0C4E, "nav1_course", F::Unsigned},
+    {130, 2, 0x0C5E, "nav2_course", F::Unsigned},
+    {132, 2, 0x034E, "com1", F::Bcd},
+    {134, 2, 0x3118, "com2", F::Bcd},
+    {136, 2, 0x311A, "com1_standby", F::Bcd},
+    {138, 2, 0x311C, "com2_standby", F::Bcd},
+    {140, 2, 0x0C50, "x0C50", F::Signed},
+    {142, 2, 0x0C60, "x0C60", F::Signed},
+    {144, 2, 0x023B, "utc_hour_minute", F::Bytes},
+    {148, 10, 0x7800, "heartbeat", F::Bytes},
+    {158, 6, 0x3000, "nav1_ident", F::Text},
+    {164, 6, 0x301F, "nav2_ident", F::Text},
+    {170, 1, 0x0C4B, "x0C4B", F::Unsigned},
+    {171, 1, 0x0C5B, "x0C5B", F::Unsigned},
 };
 
 constexpr BlockField BLOCK_3_FIELDS[] = {
-    {40, 8, 0x6010},  {48, 8, 0x6018},  {56, 8, 0x2EE8},  {64, 8, 0x2EF0},  {72, 8, 0x3428},  {80, 8, 0x2ED8},
-    {88, 2, 0x0870},  {90, 2, 0x0844},  {104, 8, 0x2B00}, {112, 4, 0x2AAC}, {116, 4, 0x2AB4}, {120, 4, 0x2AB0},
-    {124, 4, 0x2AB8}, {128, 4, 0x02BC}, {132, 4, 0x0020}, {136, 4, 0x0C52}, {140, 4, 0x0C62}, {144, 4, 0x3324},
-    {148, 4, 0x057C}, {152, 4, 0x02C8}, {156, 4, 0x07D4}, {160, 4, 0x31E4}, {164, 4, 0x0578}, {168, 4, 0x2EE0},
-    {172, 4, 0x07BC}, {176, 4, 0x02B8}, {180, 4, 0x02B4}, {192, 4, 0x0BDC}, {196, 4, 0x07C8}, {200, 4, 0x0810},
-    {204, 4, 0x07DC}, {212, 4, 0x0BF0}, {216, 4, 0x07D0}, {220, 4, 0x07C4}, {232, 1, 0x0C4D}, {236, 1, 0x0C70},
-    {250, 2, 0x0E8C}, {252, 2, 0x07E2}, {254, 2, 0x07F2}, {256, 2, 0x07CC}, {258, 2, 0x0300}, {260, 2, 0x0306},
-    {262, 2, 0x0BC4}, {264, 2, 0x0330}, {266, 2, 0x034C}, {268, 2, 0x0356}, {270, 2, 0x02D4}, {272, 2, 0x02D6},
-    {274, 2, 0x3300}, {277, 1, 0x0C4C}, {278, 1, 0x0C6F},
+    {40, 8, 0x6010, "gps_latitude", F::Double},
+    {48, 8, 0x6018, "gps_longitude", F::Double},
+    {56, 8, 0x2EE8, "fd_pitch", F::Double},
+    {64, 8, 0x2EF0, "fd_bank", F::Double},
+    {72, 8, 0x3428, "x3428", F::Double},
+    {80, 8, 0x2ED8, "x2ED8", F::Double},
+    {88, 2, 0x0870, "x0870", F::Signed},
+    {90, 2, 0x0844, "x0844", F::Signed},
+    {104, 8, 0x2B00, "gyro_heading", F::Double},
+    {112, 4, 0x2AAC, "x2AAC", F::Signed},
+    {116, 4, 0x2AB4, "x2AB4", F::Signed},
+    {120, 4, 0x2AB0, "x2AB0", F::Signed},
+    {124, 4, 0x2AB8, "x2AB8", F::Signed},
+    {128, 4, 0x02BC, "ias", F::Signed},
+    {132, 4, 0x0020, "ground_elevation", F::Signed},
+    {136, 4, 0x0C52, "x0C52", F::Signed},
+    {140, 4, 0x0C62, "x0C62", F::Signed},
+    {144, 4, 0x3324, "altimeter", F::Signed},
+    {148, 4, 0x057C, "bank", F::Signed},
+    {152, 4, 0x02C8, "vertical_speed", F::Signed},
+    {156, 4, 0x07D4, "ap_altitude", F::Signed},
+    {160, 4, 0x31E4, "radio_altitude", F::Signed},
+    {164, 4, 0x0578, "pitch", F::Signed},
+    {168, 4, 0x2EE0, "fd_on", F::Signed},
+    {172, 4, 0x07BC, "ap_master", F::Signed},
+    {176, 4, 0x02B8, "tas", F::Signed},
+    {180, 4, 0x02B4, "ground_speed", F::Signed},
+    {192, 4, 0x0BDC, "flap_lever", F::Signed},
+    {196, 4, 0x07C8, "ap_heading_hold", F::Signed},
+    {200, 4, 0x0810, "autothrottle_arm", F::Signed},
+    {204, 4, 0x07DC, "ap_airspeed_hold", F::Signed},
+    {212, 4, 0x0BF0, "main_gear", F::Signed},
+    {216, 4, 0x07D0, "ap_altitude_hold", F::Signed},
+    {220, 4, 0x07C4, "ap_nav1_hold", F::Signed},
+    {232, 1, 0x0C4D, "x0C4D", F::Unsigned},
+    {236, 1, 0x0C70, "x0C70", F::Unsigned},
+    {250, 2, 0x0E8C, "outside_temperature", F::Signed},
+    {252, 2, 0x07E2, "ap_airspeed", F::Signed},
+    {254, 2, 0x07F2, "ap_vertical_speed", F::Signed},
+    {256, 2, 0x07CC, "ap_heading", F::Unsigned},
+    {258, 2, 0x0300, "x0300", F::Signed},
+    {260, 2, 0x0306, "x0306", F::Signed},
+    {262, 2, 0x0BC4, "x0BC4", F::Signed},
+    {264, 2, 0x0330, "altimeter_setting", F::Unsigned},
+    {266, 2, 0x034C, "adf1_main", F::Bcd},
+    {268, 2, 0x0356, "adf1_extension", F::Bcd},
+    {270, 2, 0x02D4, "adf2_main", F::Bcd},
+    {272, 2, 0x02D6, "adf2_extension", F::Bcd},
+    {274, 2, 0x3300, "x3300", F::Signed},
+    {277, 1, 0x0C4C, "x0C4C", F::Unsigned},
+    {278, 1, 0x0C6F, "x0C6F", F::Unsigned},
 };
 
 constexpr BlockField REMOTE_DATA_FIELDS[] = {
-    {0, 4, 0x0580}, {4, 4, 0x0578}, {8, 4, 0x057C}, {12, 8, 0x0570}, {20, 8, 0x0560}, {28, 8, 0x0568},
+    {0, 4, 0x0580, "true_heading", F::Unsigned},
+    {4, 4, 0x0578, "pitch", F::Signed},
+    {8, 4, 0x057C, "bank", F::Signed},
+    {12, 8, 0x0570, "altitude", F::Signed},
+    {20, 8, 0x0560, "latitude", F::Signed},
+    {28, 8, 0x0568, "longitude", F::Signed},
 };
 
 // Every field lies in the block's data and no two overlap.
@@ -76,6 +192,23 @@ constexpr bool LayoutIsSound(const BlockField (&fields)[N], size_t blockSize, si
   }
   return true;
 }
+constexpr bool SameName(const char* a, const char* b) {
+  while (*a != '\0' && *a == *b) ++a, ++b;
+  return *a == *b;
+}
+// Every field has a name, and no two fields of a layout share one.
+template <size_t N>
+constexpr bool NamesAreDistinct(const BlockField (&fields)[N]) {
+  for (size_t i = 0; i < N; ++i) {
+    if (fields[i].name == nullptr || fields[i].name[0] == '\0') return false;
+    for (size_t j = i + 1; j < N; ++j) {
+      if (SameName(fields[i].name, fields[j].name)) return false;
+    }
+  }
+  return true;
+}
+static_assert(NamesAreDistinct(BLOCK_1_FIELDS) && NamesAreDistinct(BLOCK_2_FIELDS) && NamesAreDistinct(BLOCK_3_FIELDS) &&
+              NamesAreDistinct(REMOTE_DATA_FIELDS));
 static_assert(LayoutIsSound(BLOCK_1_FIELDS, BLOCK_1_SIZE, MSG_BLOCK_DATA_OFFSET));
 static_assert(LayoutIsSound(BLOCK_2_FIELDS, BLOCK_2_SIZE, MSG_BLOCK_DATA_OFFSET));
 static_assert(LayoutIsSound(BLOCK_3_FIELDS, BLOCK_3_SIZE, MSG_BLOCK_DATA_OFFSET));

@@ -13,11 +13,26 @@ inline constexpr size_t BLOCK_3_SIZE = 280;
 inline constexpr size_t REMOTE_DATA_SIZE = 36;
 inline constexpr size_t FLIGHT_PLAN_PATH_SIZE = 256;
 
-// One field of a block: bytes at a simulator offset stored unchanged.
+// How a field's bytes read as a value, for whoever shows them (the
+// recordings' tool): the block carries them unchanged whatever the form.
+enum class FieldForm : uint8_t {
+  Double,    // IEEE double
+  Signed,    // signed integer of the width
+  Unsigned,  // unsigned integer of the width
+  Bcd,       // BCD digits of a frequency word (123.45 MHz is 0x2345)
+  Text,      // zero-terminated text
+  Bytes,     // bytes without one value
+};
+
+// One field of a block: bytes at a simulator offset stored unchanged. The
+// name is the field's for people (a column of a table); an offset in hex
+// names a field whose meaning the node leaves to the simulator.
 struct BlockField {
   uint16_t blockOffset;
   uint16_t width;
   uint16_t simOffset;
+  const char* name;
+  FieldForm form;
 };
 
 // Fields of the blocks that other parts of the node read.
@@ -95,6 +110,7 @@ struct ComputedField {
   uint16_t blockOffset;
   uint16_t valueOffset;
   uint16_t scaleOffset;
+  const char* name;
 };
 struct ComputedLayout {
   const ComputedField* fields;

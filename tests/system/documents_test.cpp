@@ -34,6 +34,7 @@ const PrintedText PRINTED[] = {
     {"FgbridgeHelp", "flightgear.md", "fgbridge", "--help", true},
     {"FgbridgeMapping", "flightgear.md", "fgbridge", "--mapping", false},
     {"ZemsimExitCodes", "running.md", "zemsim", "--exit-codes", false},
+    {"ZemrecHelp", "recording.md", "zemrec", "--help", true},
 };
 
 std::string Docs(const std::string& name) { return (fs::path(ZEMSIM_SOURCE_DIR) / "docs" / name).string(); }
