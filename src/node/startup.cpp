@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "flightplan/flight_plan.h"
+#include "ipc/link.h"
 #include "net/ipv4_text.h"
 #include "net/monitor.h"
 #include "net/net_state.h"
@@ -22,7 +23,6 @@
 #include "process/settings.h"
 #include "simlink/blocks.h"
 #include "simlink/hot_keys.h"
-#include "simlink/ipc_link.h"
 #include "simlink/sim_connection.h"
 #include "traffic/traffic.h"
 #include "vardb/var_table.h"
@@ -124,6 +124,7 @@ void StartUp(int argc, char** argv) {
   Print("\n");
 
   InitSimulatorLink();
+  ResetBlocks();
   InitDB();
 
   if (!InitSimUDP(Settings.ipaddress, Settings.ipmask, SERVICES_MAJOR_VERSION, SERVICES_MINOR_VERSION)) {
@@ -145,7 +146,7 @@ void StartUp(int argc, char** argv) {
 void ConnectStep() {
   if (SimConnected) {
     TestKey();
-  } else if (FSUIPCConnect() == 0) {
+  } else if (FSUIPCConnect(InstallTabKeyOnConnect) == 0) {
     // The connect set SimConnected with the link, under the lock.
     SimLossAnnounced = false;
     Print("Connected to simulator\n");

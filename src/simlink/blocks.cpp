@@ -3,12 +3,12 @@
 #include <atomic>
 #include <cstring>
 
+#include "ipc/batch.h"
+#include "ipc/link.h"
 #include "platform/platform.h"
 #include "process/exit_codes.h"
 #include "process/settings.h"
 #include "simlink/hot_keys.h"
-#include "simlink/ipc_batch.h"
-#include "simlink/ipc_link.h"
 #include "simlink/sim_connection.h"
 #include "wire/bytes.h"
 #include "wire/msg_header.h"

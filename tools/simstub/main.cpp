@@ -20,12 +20,12 @@
 #include <vector>
 
 #include "flight_model.h"
+#include "ipc/link.h"
+#include "ipc/server.h"
+#include "ipc/stream_transport.h"
 #include "platform/platform.h"
 #include "platform/server.h"
 #include "simlink/hot_keys.h"
-#include "simlink/ipc_link.h"
-#include "simlink/ipc_server.h"
-#include "simlink/ipc_stream_transport.h"
 #include "wire/bytes.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "simlink/ipc_protocol.h"
+#include "ipc/protocol.h"
 
 enum class IpcAttempt { Delivered, TimedOut, Failed };
 

@@ -1,6 +1,6 @@
 #include <array>
 
-#include "simlink/ipc_records.h"
+#include "ipc/records.h"
 #include "support/message_bytes.h"
 #include "support/sim_fixture.h"
 #include "wire/bytes.h"

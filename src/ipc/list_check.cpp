@@ -1,4 +1,4 @@
-#include "simlink/ipc_records.h"
+#include "ipc/records.h"
 
 const char* CheckRequestList(const uint8_t* list, uint32_t length) {
   if (length < 4 || length > IPC_LIST_LIMIT) return "length outside 4 to 32512 bytes";

@@ -1,13 +1,14 @@
 #pragma once
 // The client side of the simulator's request-list protocol: requests are
 // queued into one shared view and executed in one exchange. One link per
-// process; callers hold the "FSUIPC" lock around each batch.
+// process; callers hold the link's "FSUIPC" lock around each batch.
 
 #include <array>
 #include <cstdint>
 
-#include "simlink/ipc_protocol.h"
-#include "simlink/ipc_transport.h"
+#include "ipc/protocol.h"
+#include "ipc/transport.h"
+#include "process/resource.h"
 
 // The protocol's waits; tests shorten them, the node keeps these.
 struct IpcTimingRecord {
@@ -18,6 +19,12 @@ struct IpcTimingRecord {
   uint32_t handshakeSleepMs = 100;
 };
 extern IpcTimingRecord IpcTiming;
+
+// The "FSUIPC" lock: one list at a time is built in the one view, so every
+// exchange over the link, and its opening and closing, is made under it.
+extern ResourceHandle FsuipcLock;
+// Registers the lock, once per process (start-up does, before any thread).
+void RegisterLinkLock();
 
 struct IpcReadRequest {
   void* destination;

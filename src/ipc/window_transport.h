@@ -5,8 +5,8 @@
 
 #include <cstdint>
 
+#include "ipc/transport.h"
 #include "platform/platform.h"
-#include "simlink/ipc_transport.h"
 
 class WindowTransport final : public IpcTransport {
  public:

@@ -1,4 +1,4 @@
-#include "simlink/frame_estimate.h"
+#include "ipc/frame_estimate.h"
 
 #include <algorithm>
 

@@ -7,9 +7,9 @@
 #include <cstdint>
 #include <functional>
 
-#include "simlink/ipc_link.h"
-#include "simlink/ipc_server.h"
-#include "simlink/ipc_transport.h"
+#include "ipc/link.h"
+#include "ipc/server.h"
+#include "ipc/transport.h"
 
 class InProcessTransport final : public IpcTransport {
  public:
@@ -42,8 +42,3 @@ class InProcessTransport final : public IpcTransport {
   bool open_ = false;
   std::array<uint8_t, IPC_BUFFER_SIZE> view_{};
 };
-
-// Gives the server the versions a simulator reports, makes it the link's
-// transport and connects as the main loop does; the result is that of
-// FSUIPCConnect (0: connected).
-uint32_t ConnectInProcess(InProcessTransport& server);

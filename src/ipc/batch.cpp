@@ -1,4 +1,4 @@
-#include "simlink/ipc_batch.h"
+#include "ipc/batch.h"
 
 #include <atomic>
 #include <chrono>
@@ -9,10 +9,9 @@
 #include <mutex>
 #include <thread>
 
+#include "ipc/frame_estimate.h"
+#include "ipc/link.h"
 #include "process/resource.h"
-#include "simlink/frame_estimate.h"
-#include "simlink/ipc_link.h"
-#include "simlink/sim_connection.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "simlink/ipc_stream_transport.h"
+#include "ipc/stream_transport.h"
 
 #include <chrono>
 #include <cstring>

@@ -10,9 +10,8 @@
 #include <cstdint>
 #include <string>
 
+#include "ipc/transport.h"
 #include "platform/platform.h"
-#include "simlink/ipc_link.h"
-#include "simlink/ipc_transport.h"
 
 inline constexpr const char* DEFAULT_SIM_SERVER = "127.0.0.1:9300";
 inline constexpr uint32_t STREAM_OPEN_TIMEOUT_MS = 1000;

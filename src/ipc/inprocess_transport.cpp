@@ -1,6 +1,4 @@
-#include "simlink/ipc_inprocess_transport.h"
-
-#include "simlink/sim_connection.h"
+#include "ipc/inprocess_transport.h"
 
 IpcResult::Code InProcessTransport::Open(uint32_t& openCounter, uint8_t*& view) {
   if (openCode != IpcResult::Ok) return openCode;
@@ -21,11 +19,4 @@ IpcAttempt InProcessTransport::SendOnce(uint8_t* view, uint32_t length, uint32_t
   if (tamper) tamper(view, length);
   reply = answer;
   return IpcAttempt::Delivered;
-}
-
-uint32_t ConnectInProcess(InProcessTransport& server) {
-  ReportCurrentVersions(server.space);
-  SetIpcTransport(&server);
-  if (FsuipcLock == nullptr) InitSimulatorLink();
-  return FSUIPCConnect();
 }

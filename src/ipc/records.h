@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "simlink/ipc_link.h"
+#include "ipc/protocol.h"
 #include "wire/bytes.h"
 
 struct IpcRecord {

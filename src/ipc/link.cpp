@@ -1,17 +1,22 @@
-#include "simlink/ipc_link.h"
+#include "ipc/link.h"
 
 #include <atomic>
 #include <cstring>
 
+#include "ipc/records.h"
+#include "ipc/stream_transport.h"
+#include "ipc/window_transport.h"
 #include "platform/platform.h"
 #include "process/settings.h"
-#include "simlink/ipc_records.h"
-#include "simlink/ipc_stream_transport.h"
-#include "simlink/ipc_window_transport.h"
 #include "wire/bytes.h"
 
 IpcTimingRecord IpcTiming;
 IpcLinkRecord IpcLink;
+ResourceHandle FsuipcLock = nullptr;
+
+void RegisterLinkLock() {
+  if (FsuipcLock == nullptr) FsuipcLock = RegisterResource("FSUIPC");
+}
 
 namespace {
 

@@ -1,7 +1,6 @@
-#include "simlink/ipc_window_transport.h"
+#include "ipc/window_transport.h"
 
 #include "process/text.h"
-#include "simlink/ipc_link.h"
 
 IpcResult::Code WindowTransport::Open(uint32_t& openCounter, uint8_t*& view) {
   legacy_ = false;

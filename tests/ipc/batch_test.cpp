@@ -6,8 +6,8 @@
 #include <atomic>
 #include <thread>
 
+#include "ipc/batch.h"
 #include "simlink/blocks.h"
-#include "simlink/ipc_batch.h"
 #include "support/sim_fixture.h"
 #include "wire/bytes.h"
 

@@ -5,8 +5,8 @@
 #include <atomic>
 #include <thread>
 
+#include "ipc/stream_transport.h"
 #include "platform/server.h"
-#include "simlink/ipc_stream_transport.h"
 #include "process/text.h"
 #include "support/sim_fixture.h"
 #include "wire/bytes.h"

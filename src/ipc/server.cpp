@@ -1,11 +1,11 @@
-#include "simlink/ipc_server.h"
+#include "ipc/server.h"
 
 #include <cstring>
 #include <thread>
 #include <vector>
 
-#include "simlink/ipc_link.h"
-#include "simlink/ipc_records.h"
+#include "ipc/link.h"
+#include "ipc/records.h"
 #include "wire/bytes.h"
 
 void OffsetSpace::ReadUnlocked(uint32_t offset, uint8_t* destination, uint32_t size) const {

@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "simlink/frame_estimate.h"
+#include "ipc/frame_estimate.h"
 #include "support/test_support.h"
 
 namespace {
