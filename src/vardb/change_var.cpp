@@ -13,6 +13,7 @@
 #include "simlink/sim_connection.h"
 #include "traffic/traffic_state.h"
 #include "vardb/conversions.h"
+#include "vardb/var_table.h"
 #include "wire/bytes.h"
 #include "wire/msg_header.h"
 
@@ -268,7 +269,7 @@ constexpr IntChange INT_CHANGES[] = {
     {183, AdfStepDown, 0, 2},
     {184, WriteValue4, 0x0810, 0},
     {212, WriteNonZero4, 0x07BC, 0},
-    {216, GroundGate, 0, 0},
+    {FSX_GROUND_TRAFFIC_GATE, GroundGate, 0, 0},
 };
 
 const IntChange* FindIntChange(int32_t fsxIndex) {
