@@ -8,9 +8,6 @@
 inline constexpr int32_t STD_VAR_COUNT = 297;
 inline constexpr int32_t MAX_FSXS = 300;
 
-// The FsxIndexes whose changes the node acts on itself, not the simulator.
-inline constexpr int32_t FSX_GROUND_TRAFFIC_GATE = 216;  // 0 opens the gate
-
 // Data types of the table.
 inline constexpr int32_t DATA_TYPE_FREE = -1;
 inline constexpr int32_t DATA_TYPE_INT = 2;

@@ -7,21 +7,15 @@
 #include <thread>
 
 #include "commgr.h"
+#include "commgr/web_server.h"
 #include "common/output.h"
 #include "net/ipv4_text.h"
 #include "platform/platform.h"
-#include "vardb/var_table.h"
+#include "vardb/fsx_index.h"
 #include "wire/data_items.h"
 #include "wire/msg_header.h"
 
 namespace {
-
-struct Item {
-  bool isDouble;
-  uint32_t fsxIndex;
-  int32_t intValue;
-  double doubleValue;
-};
 
 Item MakeItem(bool isDouble, const std::string& fsx, const std::string& value) {
   Item item{isDouble, static_cast<uint32_t>(std::strtoul(fsx.c_str(), nullptr, 0)), 0, 0};
@@ -31,19 +25,6 @@ Item MakeItem(bool isDouble, const std::string& fsx, const std::string& value) {
     item.intValue = static_cast<int32_t>(std::strtol(value.c_str(), nullptr, 0));
   }
   return item;
-}
-
-void SendItems(const std::vector<Item>& items) {
-  size_t payload = 0;
-  for (const Item& item : items) payload += item.isDouble ? DOUBLE_ITEM_SIZE : INT_ITEM_SIZE;
-  std::vector<uint8_t> message = Message(MSG_CLASS_DATA, MSG_FSX_IN, static_cast<int32_t>(items.size()), payload);
-  size_t at = MSG_HEADER_SIZE;
-  for (const Item& item : items) {
-    at += item.isDouble ? PutDoubleItem(message.data() + at, item.fsxIndex, item.doubleValue)
-                        : PutIntItem(message.data() + at, item.fsxIndex, item.intValue);
-  }
-  SendToNodes(message);
-  Say(Format("sent %u item(s)\n", static_cast<unsigned>(items.size())));
 }
 
 void SendPairs(std::istringstream& words, bool isDouble) {
@@ -63,12 +44,12 @@ void Doubles(std::istringstream& words) { SendPairs(words, true); }
 void Items(std::istringstream& words) {
   std::vector<Item> items;
   for (std::string word; words >> word;) {
-    size_t equals = word.find('=');
-    if (word.size() < 4 || word[1] != ':' || equals == std::string::npos) {
+    Item item{};
+    if (!ParseItemWord(word, item)) {
       Say("error: item " + word + "\n");
       return;
     }
-    items.push_back(MakeItem(word[0] == 'd', word.substr(2, equals - 2), word.substr(equals + 1)));
+    items.push_back(item);
   }
   SendItems(items);
 }
@@ -76,16 +57,18 @@ void Items(std::istringstream& words) {
 void Gate(std::istringstream& words) {
   int32_t value = 0;
   words >> value;
-  SendItems({Item{false, FSX_GROUND_TRAFFIC_GATE, value, 0}});
+  SendItems({Item{false, Fsx::GroundTrafficGate, value, 0}});
 }
 
 void Silence(std::istringstream&) {
   keepAlive = false;
+  if (web) ChangeWebState([](WebState& state) { state.link.talking = false; });
   Say("silent\n");
 }
 
 void Talk(std::istringstream&) {
   keepAlive = true;
+  if (web) ChangeWebState([](WebState& state) { state.link.talking = true; });
   Say("talking\n");
 }
 
@@ -162,6 +145,14 @@ void Quit(std::istringstream&) {
 }
 
 }  // namespace
+
+void SendItems(const std::vector<Item>& items) {
+  std::vector<uint8_t> message =
+      Message(MSG_CLASS_DATA, MSG_FSX_IN, static_cast<int32_t>(items.size()), ItemsSize(items));
+  PutItems(message.data() + MSG_HEADER_SIZE, items);
+  SendToNodes(message);
+  Say(Format("sent %u item(s)\n", static_cast<unsigned>(items.size())));
+}
 
 const std::vector<ToolCommand> COMMANDS = {
     {"int", "int FSX VALUE [FSX VALUE ...]", "one data message of integer items", Ints},

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "commgr/items_message.h"
 #include "common/commands.h"
 #include "platform/platform.h"
 
@@ -21,11 +22,15 @@ extern std::atomic<bool> keepAlive;
 extern std::atomic<uint32_t> sendVersion;
 // Every message decoded, not only counted (--verbose).
 extern bool verbose;
+// The web page is served (--web): what happens is noted in its state too.
+extern bool web;
 
 // A message to the node with the next sequence number and room for the payload.
 std::vector<uint8_t> Message(uint32_t msgClass, uint32_t type, int32_t count, size_t payload);
 // To every node that registered.
 void SendToNodes(const std::vector<uint8_t>& message);
+// One data message of the items to every node, and said so.
+void SendItems(const std::vector<Item>& items);
 // Shows (and counts) whatever arrives on the socket, for ever.
 void ListenForData(platform::SocketHandle socket);
 

@@ -7,6 +7,8 @@
 #include <mutex>
 
 #include "commgr.h"
+#include "commgr/web_decode.h"
+#include "commgr/web_server.h"
 #include "common/output.h"
 #include "simlink/blocks.h"
 #include "traffic/traffic.h"
@@ -82,17 +84,6 @@ std::string Block3Values(const uint8_t* m) {
                 GetU16(m + Block3Field::Heading) * 360.0 / 65536.0, BlockInt(m, b3, 0x07BC), BlockInt(m, b3, 0x07C8));
 }
 
-const char* TypeName(uint32_t msgClass, uint32_t type) {
-  static const std::map<std::pair<uint32_t, uint32_t>, const char*> names = {
-      {{MSG_CLASS_DATA, MSG_BLOCK_1}, "block1"},         {{MSG_CLASS_DATA, MSG_BLOCK_2}, "block2"},
-      {{MSG_CLASS_DATA, MSG_BLOCK_3}, "block3"},         {{MSG_CLASS_DATA, MSG_AIR_TRAFFIC}, "air-traffic"},
-      {{MSG_CLASS_DATA, MSG_GND_TRAFFIC}, "ground-traffic"}, {{MSG_CLASS_DATA, MSG_REMOTE_DATA}, "remote"},
-      {{MSG_CLASS_DATA, MSG_UPDATE}, "update"},          {{MSG_CLASS_NETWORK, MSG_KEEP_ALIVE}, "keep-alive"},
-      {{MSG_CLASS_NETWORK, MSG_SYS_LOG}, "syslog"}};
-  auto found = names.find({msgClass, type});
-  return found == names.end() ? "other" : found->second;
-}
-
 }  // namespace
 
 void ShowMessage(const uint8_t* message, int length) {
@@ -101,6 +92,10 @@ void ShowMessage(const uint8_t* message, int length) {
     return;
   }
   MsgHeader header = ReadMsgHeader(message);
+  if (web) {
+    const int64_t at = WallClockMs();
+    ChangeWebState([&](WebState& state) { NoteDatagram(state, message, static_cast<size_t>(length), at); });
+  }
   {
     std::lock_guard<std::mutex> guard(statsLock);
     TypeStats& entry = stats[{header.MsgClass, header.MsgType}];
@@ -156,7 +151,7 @@ void ReportStats() {
       double rate = seconds > 0 ? static_cast<double>(entry.count - entry.countAtLastReport) / seconds : 0;
       entry.countAtLastReport = entry.count;
       text += Format("stats class=%u type=%u count=%llu rate=%.2f/s last_seq=%u name=%s\n", key.first, key.second,
-                     static_cast<unsigned long long>(entry.count), rate, entry.lastSeq, TypeName(key.first, key.second));
+                     static_cast<unsigned long long>(entry.count), rate, entry.lastSeq, MessageTypeName(key.first, key.second));
     }
   }
   Say(text.empty() ? "stats none\n" : text);

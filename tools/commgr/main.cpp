@@ -13,9 +13,11 @@
 #include <thread>
 
 #include "commgr.h"
+#include "commgr/web_server.h"
 #include "common/options.h"
 #include "common/output.h"
 #include "net/ipv4_text.h"
+#include "vardb/var_table.h"
 #include "wire/msg_header.h"
 
 std::atomic<platform::SocketHandle> dataSocket{platform::NO_SOCKET};
@@ -23,6 +25,7 @@ uint32_t dataAddress = 0;
 std::atomic<bool> keepAlive{true};
 std::atomic<uint32_t> sendVersion{MSG_VERSION};
 bool verbose = false;
+bool web = false;
 
 namespace {
 
@@ -33,6 +36,7 @@ struct Options {
   uint16_t remotePort = 0;  // 0: do not listen for remote data
   bool keepAlive = true;
   uint32_t statsSeconds = 5;
+  WebOptions webOptions;
 };
 Options options;
 
@@ -40,19 +44,32 @@ uint16_t Port(const std::string& value) { return static_cast<uint16_t>(std::atoi
 
 const std::vector<ToolOption> OPTIONS = {
     {"--address", "A", "the data address named in the address message (default 127.0.0.1)",
-     [](const std::string& value) { options.address = value; }},
+     [](const std::string& value) { options.address = value; return true; }},
     {"--port", "P", "data port the node sends to (default 9050; 0 picks a free one)",
-     [](const std::string& value) { options.port = Port(value); }},
+     [](const std::string& value) { options.port = Port(value); return true; }},
     {"--registration-port", "P", "where registrations are heard (default 9019)",
-     [](const std::string& value) { options.registrationPort = Port(value); }},
+     [](const std::string& value) { options.registrationPort = Port(value); return true; }},
     {"--remote-port", "P", "also show remote data broadcast to this port (9102)",
-     [](const std::string& value) { options.remotePort = Port(value); }},
-    {"--verbose", "", "show every message decoded", [](const std::string&) { verbose = true; }},
-    {"--no-keepalive", "", "start silent", [](const std::string&) { options.keepAlive = false; }},
+     [](const std::string& value) { options.remotePort = Port(value); return true; }},
+    {"--verbose", "", "show every message decoded", [](const std::string&) { verbose = true; return true; }},
+    {"--no-keepalive", "", "start silent", [](const std::string&) { options.keepAlive = false; return true; }},
     {"--stats", "SECONDS", "rates per message type every so often (default 5, 0: never)",
-     [](const std::string& value) { options.statsSeconds = static_cast<uint32_t>(std::atoi(value.c_str())); }},
+     [](const std::string& value) { options.statsSeconds = static_cast<uint32_t>(std::atoi(value.c_str())); return true; }},
     {"--stamps", "", "begin every line with the wall-clock time in milliseconds",
-     [](const std::string&) { SetStamps(true); }},
+     [](const std::string&) { SetStamps(true); return true; }},
+    {"--web", "[ADDRESS:]PORT", "serve the web page there (address 127.0.0.1 unless given; port 0 picks one)",
+     [](const std::string& value) {
+       web = true;
+       return ParseWebListen(value.c_str(), options.webOptions.address, options.webOptions.port);
+     }},
+    {"--web-allow", "A[/BITS]", "let these clients see the page (repeatable; default: this PC only)",
+     [](const std::string& value) {
+       Subnet subnet{};
+       if (!ParseSubnet(value.c_str(), subnet)) return false;
+       options.webOptions.allowed.push_back(subnet);
+       return true;
+     },
+     "ADDRESS[/BITS]"},
 };
 
 void Usage(std::FILE* to) {
@@ -85,6 +102,12 @@ void AnswerRegistration(const uint8_t* datagram, int length, uint32_t from) {
     std::lock_guard<std::mutex> guard(nodesLock);
     std::pair<uint32_t, uint16_t> node{from, static_cast<uint16_t>(port)};
     if (std::find(nodes.begin(), nodes.end(), node) == nodes.end()) nodes.push_back(node);
+  }
+  if (web) {
+    ChangeWebState([&](WebState& state) {
+      state.link.registered = true;
+      state.link.node = Format("%s:%d", DottedDecimal(from).c_str(), port);
+    });
   }
   std::string address = Format("%s %u", DottedDecimal(dataAddress).c_str(), platform::LocalPort(dataSocket));
   std::vector<uint8_t> message = Message(MSG_CLASS_NETWORK, MSG_ADR, 0, address.size());
@@ -169,6 +192,25 @@ int main(int argc, char** argv) {
   Say(Format("commgr: data on %s:%u, registrations on port %u\n", options.address.c_str(),
              platform::LocalPort(dataSocket), options.registrationPort));
 
+  if (web) {
+    InitDB();  // the page's changes are checked against the node's variable table
+    ChangeWebState([](WebState& state) { state.link.talking = keepAlive; });
+    uint16_t webPort = 0;
+    bool served = StartWebServer(options.webOptions, [](const std::vector<Item>& items) {
+      {
+        std::lock_guard<std::mutex> guard(nodesLock);
+        if (nodes.empty()) return false;
+      }
+      SendItems(items);
+      return true;
+    }, webPort);
+    if (!served) {
+      std::fprintf(stderr, "commgr: cannot serve the web page on %s:%u\n",
+                   DottedDecimal(options.webOptions.address).c_str(), options.webOptions.port);
+      return 1;
+    }
+    Say(Format("commgr: web page on http://%s:%u/\n", DottedDecimal(options.webOptions.address).c_str(), webPort));
+  }
   std::thread(ListenForRegistrations, registrations).detach();
   std::thread(ListenForData, dataSocket.load()).detach();
   if (options.remotePort != 0) {

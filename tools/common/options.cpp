@@ -12,10 +12,8 @@ bool ParseToolOptions(int argc, char** argv, const std::vector<ToolOption>& opti
     auto option = std::find_if(options.begin(), options.end(), [&](const ToolOption& o) { return o.name == given; });
     if (option == options.end()) return false;
     if (option->value.empty()) {
-      option->set("");
-    } else if (i + 1 < argc) {
-      option->set(argv[++i]);
-    } else {
+      if (!option->set("")) return false;
+    } else if (i + 1 >= argc || !option->set(argv[++i])) {
       return false;
     }
   }
@@ -51,7 +49,8 @@ void PrintToolOptions(std::FILE* to, const std::string& tool, const std::vector<
   std::vector<HelpRow> rows;
   for (const ToolOption& option : options) {
     const std::string shown = option.value.empty() ? option.name : option.name + " " + option.value;
-    const std::string word = " [" + shown + "]";
+    const std::string word = " [" + option.name + (option.value.empty() ? "" : " ") +
+                             (option.longValue.empty() ? option.value : option.longValue) + "]";
     if (line.size() + word.size() > USAGE_WIDTH) {
       usage += "\n" + std::string(head.size(), ' ');
       line = std::string(head.size(), ' ');

@@ -12,11 +12,13 @@ struct ToolOption {
   std::string name;   // "--port"
   std::string value;  // "P"; empty for a flag
   std::string help;
-  std::function<void(const std::string& value)> set;  // a flag's value is ""
+  // A flag's value is ""; false when the value is not one the option takes.
+  std::function<bool(const std::string& value)> set;
+  std::string longValue = "";  // the value's name in the usage line, when not the short one
 };
 
 // Every argument an option of the table, with its value where it takes one.
-// False at the first argument that is not (or a value missing).
+// False at the first argument that is not (or a value missing or refused).
 bool ParseToolOptions(int argc, char** argv, const std::vector<ToolOption>& options);
 
 // "usage: TOOL [--a A] [--b] ..." folded to the width, then one line per

@@ -51,19 +51,19 @@ Options options;
 
 const std::vector<ToolOption> OPTIONS = {
     {"--address", "A", "address to serve on (default 127.0.0.1)",
-     [](const std::string& value) { options.address = value; }},
+     [](const std::string& value) { options.address = value; return true; }},
     {"--port", "P", "stream port (default 9300; 0 picks a free one)",
-     [](const std::string& value) { options.port = static_cast<uint16_t>(std::atoi(value.c_str())); }},
+     [](const std::string& value) { options.port = static_cast<uint16_t>(std::atoi(value.c_str())); return true; }},
     {"--plan", "FILE", "flight-plan file reported at 0x0130 (default: the shipped sample)",
-     [](const std::string& value) { options.plan = value; }},
-    {"--no-window", "", "on Windows, no simulator server window", [](const std::string&) { options.window = false; }},
-    {"--quiet-writes", "", "do not print the clients' writes", [](const std::string&) { options.quietWrites = true; }},
+     [](const std::string& value) { options.plan = value; return true; }},
+    {"--no-window", "", "on Windows, no simulator server window", [](const std::string&) { options.window = false; return true; }},
+    {"--quiet-writes", "", "do not print the clients' writes", [](const std::string&) { options.quietWrites = true; return true; }},
     {"--period", "MS", "flight model step (default 100)",
-     [](const std::string& value) { options.periodMs = static_cast<uint32_t>(std::max(10, std::atoi(value.c_str()))); }},
+     [](const std::string& value) { options.periodMs = static_cast<uint32_t>(std::max(10, std::atoi(value.c_str()))); return true; }},
     {"--frame-ms", "N", "serve one request list per frame of N ms, for all clients together",
-     [](const std::string& value) { options.frameMs = static_cast<uint32_t>(std::max(0, std::atoi(value.c_str()))); }},
+     [](const std::string& value) { options.frameMs = static_cast<uint32_t>(std::max(0, std::atoi(value.c_str()))); return true; }},
     {"--stamps", "", "begin every line with the wall-clock time in milliseconds",
-     [](const std::string&) { SetStamps(true); }},
+     [](const std::string&) { SetStamps(true); return true; }},
 };
 
 void Usage(std::FILE* to) {
