@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/server.h"
 
 namespace fs = std::filesystem;
 

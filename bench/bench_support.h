@@ -9,7 +9,7 @@
 #include <functional>
 #include <string>
 
-#include "simlink/ipc_server.h"
+#include "ipc/server.h"
 
 // Set by main from its own path.
 void SetBenchProgram(const char* argv0);

@@ -15,10 +15,11 @@
 #include <vector>
 
 #include "bench_support.h"
+#include "ipc/link.h"
+#include "platform/child_process.h"
 #include "platform/platform.h"
 #include "process/settings.h"
 #include "process/text.h"
-#include "simlink/ipc_link.h"
 #include "simlink/sim_connection.h"
 #include "wire/bytes.h"
 #include "wire/data_items.h"

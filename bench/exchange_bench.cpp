@@ -14,13 +14,15 @@
 #include <vector>
 
 #include "bench_support.h"
+#include "ipc/link.h"
+#include "platform/child_process.h"
 #include "platform/platform.h"
+#include "platform/server.h"
 #include "process/log.h"
 #include "process/settings.h"
 #include "process/text.h"
 #include "simlink/blocks.h"
-#include "simlink/ipc_inprocess_transport.h"
-#include "simlink/ipc_link.h"
+#include "simlink/in_process_link.h"
 #include "simlink/sim_connection.h"
 
 namespace {

@@ -5,13 +5,14 @@
 #include <filesystem>
 #include <string>
 
+#include "ipc/link.h"
+#include "platform/child_process.h"
 #include "platform/platform.h"
 #include "process/fatal.h"
 #include "process/log.h"
 #include "process/process_state.h"
 #include "process/text.h"
-#include "simlink/ipc_inprocess_transport.h"
-#include "simlink/ipc_link.h"
+#include "simlink/in_process_link.h"
 #include "simlink/sim_connection.h"
 
 namespace fs = std::filesystem;

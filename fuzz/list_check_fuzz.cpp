@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "fuzz_support.h"
-#include "simlink/ipc_records.h"
-#include "simlink/ipc_server.h"
+#include "ipc/records.h"
+#include "ipc/server.h"
 
 namespace {
 OffsetSpace space;

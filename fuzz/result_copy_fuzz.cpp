@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "fuzz_support.h"
-#include "simlink/ipc_inprocess_transport.h"
-#include "simlink/ipc_link.h"
+#include "ipc/inprocess_transport.h"
+#include "ipc/link.h"
 
 namespace {
 const uint8_t* reply = nullptr;

@@ -6,9 +6,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <random>
 
+#include "platform/child_process.h"
 #include "process/log.h"
 #include "process/resource.h"
 #include "support/test_support.h"

@@ -20,20 +20,6 @@ namespace {
 constexpr size_t TAG_BUFFER = 80;
 }
 
-uint16_t WaypointTypeCode(const char* value) {
-  struct TypeName {
-    const char* name;
-    uint16_t code;
-  };
-  static constexpr TypeName TYPES[] = {{"airport", WAYPOINT_AIRPORT}, {"intersection", WAYPOINT_FIX},
-                                       {"user", WAYPOINT_FIX},        {"vor", WAYPOINT_NAVAID},
-                                       {"ndb", WAYPOINT_NAVAID}};
-  for (const TypeName& type : TYPES) {
-    if (std::strcmp(value, type.name) == 0) return type.code;
-  }
-  return WAYPOINT_OTHER;
-}
-
 int32_t ImportFlightPlan(CharSource& file) {
   char tag[TAG_BUFFER];
   int32_t last = -1;  // index of the last waypoint read

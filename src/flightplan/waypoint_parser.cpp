@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "flightplan/flight_plan.h"
+#include "flightplan/flight_plan_block.h"
 #include "flightplan/xml_scanner.h"
 #include "process/log.h"
 #include "process/text.h"
@@ -118,4 +118,18 @@ bool ParseWaypoint(CharSource& file, int32_t lastIndex, const char* text) {
       return ParseWorldPosition(entry, local);
     }
   }
+}
+
+uint16_t WaypointTypeCode(const char* value) {
+  struct TypeName {
+    const char* name;
+    uint16_t code;
+  };
+  static constexpr TypeName TYPES[] = {{"airport", WAYPOINT_AIRPORT}, {"intersection", WAYPOINT_FIX},
+                                       {"user", WAYPOINT_FIX},        {"vor", WAYPOINT_NAVAID},
+                                       {"ndb", WAYPOINT_NAVAID}};
+  for (const TypeName& type : TYPES) {
+    if (std::strcmp(value, type.name) == 0) return type.code;
+  }
+  return WAYPOINT_OTHER;
 }

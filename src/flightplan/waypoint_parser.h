@@ -18,3 +18,6 @@ bool ParseWorldPosition(int32_t entry, const char* text);
 const char* ParseDms(const char* text, double& result);
 
 void BlanksToDashes(char* text);
+
+// The waypoint type code of an ATCWaypointType value (lower case).
+uint16_t WaypointTypeCode(const char* value);

@@ -8,6 +8,7 @@
 #include "net/msg_check.h"
 #include "net/net_state.h"
 #include "platform/platform.h"
+#include "process/exit_codes.h"
 #include "process/fatal.h"
 #include "process/log.h"
 #include "process/print.h"
@@ -140,7 +141,7 @@ void HandleNetworkMsgs(const uint8_t* message, size_t) {
       }
       Log("Shutdown message received. Bye\n");
       StopRecording();
-      platform::ExitProcess(100);
+      platform::ExitProcess(ExitCode::ShutdownMessage);
     default: {
       if (!AdmitReport(networkTypeReports)) return;
       char text[100];

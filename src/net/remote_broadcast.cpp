@@ -7,6 +7,7 @@
 #include "net/net_state.h"
 #include "net/udp_startup.h"
 #include "platform/platform.h"
+#include "process/exit_codes.h"
 #include "process/log.h"
 #include "process/print.h"
 #include "simlink/blocks.h"
@@ -19,7 +20,7 @@ void PhoneHome() {
   NetState.RemoteBcastSocket = platform::UdpOpen();
   if (NetState.RemoteBcastSocket == platform::NO_SOCKET) {
     Log("PhoneHome() - Broadcast Socket Open Failure\n");
-    platform::ExitProcess(7373);
+    platform::ExitProcess(ExitCode::RemoteSocketFailed);
   }
   platform::SetBroadcast(NetState.RemoteBcastSocket, 32);
 }
@@ -27,7 +28,7 @@ void PhoneHome() {
 void RemoteBroadcastPass() {
   Print("Send Remote Data\n");
   RemoteDataRecord record{};
-  if (ReadRemoteData(&record) != 0) {
+  if (ReadRemoteData(&record) != BlockRead::Fresh) {
     Print("ReadRemoteData() - fail\n");
     return;
   }

@@ -7,7 +7,7 @@ inline constexpr unsigned REMOTE_DATA_MESSAGE_SIZE = 72;
 // The thread body; never returns.
 [[noreturn]] void RemoteBroadcast();
 // The broadcast address for port 9102 and a socket of its own; ends the
-// process (7373) when the socket cannot be opened.
+// process (ExitCode::RemoteSocketFailed) when the socket cannot be opened.
 void PhoneHome();
 // One pass: read the record and broadcast it.
 void RemoteBroadcastPass();

@@ -87,7 +87,7 @@ void SimPollStep(uint32_t step) {
     case 0:
     case 1:
       if (!SimConnected) break;
-      if (ReadBlock(step == 0 ? 10 : 20) != 0) {
+      if (ReadBlock(step == 0 ? 10 : 20) != BlockRead::Fresh) {
         SimNotResponding();
       } else if (step == 0) {
         SendBlock1();
@@ -97,7 +97,7 @@ void SimPollStep(uint32_t step) {
       break;
     default:
       // Block 3 is read whatever the link says, and goes out every cycle.
-      if (ReadBlock(30) != 0) SimNotResponding();
+      if (ReadBlock(30) != BlockRead::Fresh) SimNotResponding();
       SendBlock3();
       break;
   }

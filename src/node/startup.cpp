@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "flightplan/flight_plan.h"
+#include "ipc/link.h"
 #include "net/ipv4_text.h"
 #include "net/monitor.h"
 #include "net/net_state.h"
@@ -16,6 +17,7 @@
 #include "node/status.h"
 #include "platform/platform.h"
 #include "process/console.h"
+#include "process/exit_codes.h"
 #include "process/log.h"
 #include "process/print.h"
 #include "process/process_state.h"
@@ -23,7 +25,6 @@
 #include "record/recorder.h"
 #include "simlink/blocks.h"
 #include "simlink/hot_keys.h"
-#include "simlink/ipc_link.h"
 #include "simlink/sim_connection.h"
 #include "traffic/traffic.h"
 #include "vardb/var_table.h"
@@ -39,27 +40,30 @@ constexpr const char* VERSION = ZEMSIM_VERSION;
 constexpr const char* HELP =
     "ZemSim " ZEMSIM_VERSION ": the simulator-interface node (node 14) of the cockpit network.\n"
     "\n"
-    "  zemsim            start the node\n"
-    "  zemsim --version  print the version\n"
-    "  zemsim --help     print this text\n"
+    "  zemsim               start the node\n"
+    "  zemsim --version     print the version\n"
+    "  zemsim --exit-codes  print the exit codes and their causes\n"
+    "  zemsim --help        print this text\n"
     "\n"
     "The configuration is ZemSim.cfg in the folder ZemSimConfigs at the root of the\n"
     "drive when that folder exists, else in the current folder. The log is ZemSim.log\n"
     "in the current folder (ZEMDefault.log once the node has restarted itself).\n"
     "Keys while it runs: ? lists them, f the flaps line, v the incoming changes.\n";
 
-// "zemsim --version" and "zemsim --help" print and end, before anything
+// "zemsim --version", "--exit-codes" and "--help" print and end, before anything
 // else happens (no log is opened). Every other command line is the node's.
 void AnswerInformationRequest(const std::vector<std::string>& arguments) {
   if (arguments.size() != 2) return;
   if (arguments[1] == "--version") {
     PrintFormat("ZemSim %s\n", VERSION);
+  } else if (arguments[1] == "--exit-codes") {
+    Print(ExitCodeTable().c_str());
   } else if (arguments[1] == "--help") {
     Print(HELP);
   } else {
     return;
   }
-  platform::ExitProcess(0);
+  platform::ExitProcess(ExitCode::Answered);
 }
 
 // Beside the banner: what the node found and where it will look for its
@@ -124,11 +128,12 @@ void StartUp(int argc, char** argv) {
   // Before the first connect, so that the handshake's answers are in it.
   StartRunRecording();
   InitSimulatorLink();
+  ResetBlocks();
   InitDB();
 
   if (!InitSimUDP(Settings.ipaddress, Settings.ipmask, SERVICES_MAJOR_VERSION, SERVICES_MINOR_VERSION)) {
     Log("InitSimUDP() - failed\n");
-    platform::ExitProcess(100);
+    platform::ExitProcess(ExitCode::NetworkStartFailed);
   }
   ShowSummary(configured);
 
@@ -145,7 +150,7 @@ void StartUp(int argc, char** argv) {
 void ConnectStep() {
   if (SimConnected) {
     TestKey();
-  } else if (FSUIPCConnect() == 0) {
+  } else if (FSUIPCConnect(InstallTabKeyOnConnect) == 0) {
     // The connect set SimConnected with the link, under the lock.
     SimLossAnnounced = false;
     RecordSimulatorConnected(IpcLink.serverVersion, IpcLink.simulatorVersion, IpcLink.transport->Where());
@@ -164,7 +169,7 @@ namespace {
   RecordRestart(ProcessState.restartCount + 1);
   StopRecording();
   if (!platform::HandOverToSuccessor()) Log("MainLoop() - No successor could be started\n");
-  platform::ExitProcess(0);
+  platform::ExitProcess(ExitCode::Restarted);
 }
 
 }  // namespace

@@ -4,8 +4,10 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "net/net_state.h"
+#include "ipc/batch.h"
+#include "ipc/link.h"
 #include "net/ipv4_text.h"
+#include "net/net_state.h"
 #include "node/sim_poll.h"
 #include "platform/platform.h"
 #include "process/log.h"
@@ -13,8 +15,6 @@
 #include "process/process_state.h"
 #include "process/settings.h"
 #include "process/text.h"
-#include "simlink/ipc_batch.h"
-#include "simlink/ipc_link.h"
 #include "simlink/sim_connection.h"
 #include "vardb/change_var.h"
 

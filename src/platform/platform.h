@@ -1,6 +1,8 @@
 #pragma once
 // The node's only road to the operating system. Everything here has one
 // POSIX and one Win32 implementation; no other file includes an OS header.
+// What only the tools' servers need is in server.h, what only the tests and
+// benchmarks that start processes need in child_process.h.
 
 #include <cstdint>
 #include <cstdio>
@@ -94,10 +96,6 @@ std::vector<std::string> CommandLineArguments(int argc, char** argv);
 
 uint32_t CurrentProcessId();
 
-// Sets a variable in this process's environment, which the processes it
-// starts inherit.
-void SetEnvironmentValue(const char* name, const char* value);
-
 // Asks for a successor of this process from the command line (its first
 // word names the program, then the arguments). On Windows it starts at once
 // as an independent process with a console of its own. On POSIX it is only
@@ -127,42 +125,6 @@ void OnConsoleBreak(void (*handler)());
 // only the low 8 bits of the code.
 [[noreturn]] void ExitProcess(int code);
 
-// The exit code as a parent process sees it after ExitProcess(code).
-int ReportedExitCode(int code);
-
-// ---- Child processes (for the tools and the tests that run the node) -------
-
-struct ChildProcess {
-  int64_t id = 0;     // process id (POSIX) or process handle (Windows); 0: none
-  int64_t input = 0;  // write end of the child's standard input, or 0
-};
-
-// Starts the program (its path is the first argument) in the directory, with
-// standard output and error written to the output file (empty: inherited).
-// Standard input is a pipe that WriteToChild feeds when withInput is set,
-// else the null device.
-bool SpawnProcess(const std::vector<std::string>& arguments, const std::string& directory,
-                  const std::string& outputFile, ChildProcess& child, bool withInput = false);
-
-// Writes the text to the child's standard input; false when it cannot.
-bool WriteToChild(ChildProcess& child, const std::string& text);
-
-// Waits up to the time-out; true, with the exit code, when the child has ended.
-bool WaitProcess(ChildProcess& child, uint32_t timeoutMs, int& exitCode);
-
-// Ends the child at once (if it still runs) and collects it.
-void KillProcess(ChildProcess& child);
-
-// Makes this process the parent of every orphan among its descendants (a
-// restarted node's successors), so that it can wait for and end them too.
-// False where the platform cannot.
-bool AdoptOrphanedDescendants();
-
-// The children this process has now, its adopted orphans included, each as a
-// ChildProcess that WaitProcess and KillProcess accept. Empty where the
-// platform cannot list them.
-std::vector<ChildProcess> CurrentChildren();
-
 // ---- Sockets -----------------------------------------------------------------
 
 using SocketHandle = int64_t;
@@ -179,17 +141,6 @@ bool ResolveIpv4(const char* host, uint32_t& address);
 // with status TimedOut when the time-out passed first, Refused when nobody
 // listens there, NoDescriptors, else Error.
 SocketHandle TcpConnect(uint32_t address, uint16_t port, uint32_t timeoutMs, IoStatus& status);
-// A listening TCP socket (port 0: any free port); NO_SOCKET on failure.
-SocketHandle TcpListen(uint32_t address, uint16_t port);
-// The next connection on a listening socket; blocks. NO_SOCKET on failure,
-// with status NoDescriptors when the connection waits for a free one, else
-// Error. The peer's IPv4 address (host byte order) when asked for.
-SocketHandle TcpAccept(SocketHandle listener, uint32_t* peerAddress = nullptr, IoStatus* status = nullptr);
-// Has the system probe a connection that carries nothing for idleSeconds,
-// then every intervalSeconds, so that a peer that has lost its power or its
-// cable ends the connection (reads fail with Error) instead of holding it
-// for good. False when the system refuses.
-bool SetKeepAlive(SocketHandle socket, uint32_t idleSeconds, uint32_t intervalSeconds);
 uint16_t LocalPort(SocketHandle socket);
 
 // Sends or receives exactly length bytes within the time-out.
@@ -227,7 +178,7 @@ bool LocalHostName(std::string& name);
 bool HostAddresses(const char* hostName, std::string& officialName, std::vector<uint32_t>& addresses);
 
 // ---- Window messages and shared buffers (the simulator's own interface) --------
-// Real on Windows; elsewhere no server window ever exists.
+// Real on Windows; elsewhere no server window ever exists. The client's side.
 
 bool HasWindowMessaging();
 uintptr_t FindServerWindow(const char* className);
@@ -242,8 +193,6 @@ struct SharedBuffer {
 enum class SharedBufferResult { Ok, CreateFailed, AlreadyExists, MapFailed };
 // Creates a named buffer backed by the paging file and maps all of it.
 SharedBufferResult CreateSharedBuffer(const char* name, uint32_t size, SharedBuffer& buffer);
-// Opens and maps a buffer another process created.
-bool OpenSharedBuffer(const char* name, SharedBuffer& buffer);
 void CloseSharedBuffer(SharedBuffer& buffer);
 
 enum class SendStatus { Delivered, TimedOut, Failed };
@@ -251,13 +200,5 @@ enum class SendStatus { Delivered, TimedOut, Failed };
 // the answer.
 SendStatus SendBlockingMessage(uintptr_t window, uint32_t message, uintptr_t first, intptr_t second,
                                uint32_t timeoutMs, intptr_t& answer);
-
-// Server side: a hidden top-level window of the class that answers the named
-// message with the handler's result (given the name of the atom in the first
-// parameter and the second parameter). Runs the window's message loop on
-// the calling thread for ever; false when the window cannot be made.
-using WindowMessageHandler = intptr_t (*)(const char* atomName, intptr_t second, void* context);
-bool ServeWindowMessages(const char* className, const char* messageName, WindowMessageHandler handler,
-                         void* context);
 
 }  // namespace platform

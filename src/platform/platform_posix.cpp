@@ -3,6 +3,8 @@
 
 #include "platform/platform.h"
 
+#include "platform/sockets_posix.h"
+
 #include <atomic>
 #include <chrono>
 #include <cerrno>
@@ -226,8 +228,6 @@ std::vector<std::string> CommandLineArguments(int argc, char** argv) {
 
 uint32_t CurrentProcessId() { return static_cast<uint32_t>(getpid()); }
 
-void SetEnvironmentValue(const char* name, const char* value) { setenv(name, value, 1); }
-
 namespace {
 std::mutex successorLock;
 std::vector<std::string> successorArguments;  // empty: no successor asked for
@@ -298,124 +298,6 @@ bool StartThread(void (*body)()) {
   return result == 0;
 }
 
-int ReportedExitCode(int code) { return code & 0xFF; }
-
-bool SpawnProcess(const std::vector<std::string>& arguments, const std::string& directory,
-                  const std::string& outputFile, ChildProcess& child, bool withInput) {
-  if (arguments.empty()) return false;
-  int inputPipe[2] = {-1, -1};
-  if (withInput && pipe2(inputPipe, O_CLOEXEC) != 0) return false;
-  std::vector<std::string> words = arguments;
-  std::vector<char*> argv;
-  for (std::string& word : words) argv.push_back(word.data());
-  argv.push_back(nullptr);
-
-  std::fflush(stdout);
-  pid_t pid = fork();
-  if (pid < 0) {
-    if (withInput) {
-      close(inputPipe[0]);
-      close(inputPipe[1]);
-    }
-    return false;
-  }
-  if (pid == 0) {
-    // Only async-signal-safe calls from here to exec.
-    int input = withInput ? inputPipe[0] : open("/dev/null", O_RDONLY);
-    if (input >= 0) dup2(input, STDIN_FILENO);
-    if (!outputFile.empty()) {
-      int output = open(outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      if (output >= 0) {
-        dup2(output, STDOUT_FILENO);
-        dup2(output, STDERR_FILENO);
-      }
-    }
-    if (!directory.empty() && chdir(directory.c_str()) != 0) _exit(127);
-    execv(argv[0], argv.data());
-    _exit(127);
-  }
-  child.id = pid;
-  if (withInput) {
-    close(inputPipe[0]);
-    child.input = inputPipe[1];
-  }
-  return true;
-}
-
-bool WriteToChild(ChildProcess& child, const std::string& text) {
-  if (child.input == 0) return false;
-  // A child that has ended takes the writer with it through SIGPIPE, and
-  // leaves its own children behind: held back here, and taken if it came.
-  sigset_t brokenPipe, before;
-  sigemptyset(&brokenPipe);
-  sigaddset(&brokenPipe, SIGPIPE);
-  pthread_sigmask(SIG_BLOCK, &brokenPipe, &before);
-  size_t written = 0;
-  bool ok = true;
-  while (ok && written < text.size()) {
-    ssize_t n = write(static_cast<int>(child.input), text.data() + written, text.size() - written);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      if (n < 0 && errno == EPIPE) {
-        const struct timespec none {0, 0};
-        sigtimedwait(&brokenPipe, nullptr, &none);
-      }
-      ok = false;
-    } else {
-      written += static_cast<size_t>(n);
-    }
-  }
-  pthread_sigmask(SIG_SETMASK, &before, nullptr);
-  return ok;
-}
-
-bool WaitProcess(ChildProcess& child, uint32_t timeoutMs, int& exitCode) {
-  if (child.id == 0) return false;
-  for (uint32_t waited = 0;; waited += 10) {
-    int status = 0;
-    pid_t result = waitpid(static_cast<pid_t>(child.id), &status, WNOHANG);
-    if (result == static_cast<pid_t>(child.id)) {
-      if (child.input != 0) close(static_cast<int>(child.input));
-      child.input = 0;
-      exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-      child.id = 0;
-      return true;
-    }
-    if (result < 0 || waited >= timeoutMs) return false;
-    SleepMs(10);
-  }
-}
-
-void KillProcess(ChildProcess& child) {
-  if (child.input != 0) {
-    close(static_cast<int>(child.input));
-    child.input = 0;
-  }
-  if (child.id == 0) return;
-  kill(static_cast<pid_t>(child.id), SIGKILL);
-  int status = 0;
-  waitpid(static_cast<pid_t>(child.id), &status, 0);
-  child.id = 0;
-}
-
-bool AdoptOrphanedDescendants() { return prctl(PR_SET_CHILD_SUBREAPER, 1, 0, 0, 0) == 0; }
-
-std::vector<ChildProcess> CurrentChildren() {
-  std::vector<ChildProcess> children;
-  // /proc/self/task/*/children lists each thread's children.
-  DIR* tasks = opendir("/proc/self/task");
-  if (tasks == nullptr) return children;
-  while (dirent* task = readdir(tasks)) {
-    if (task->d_name[0] == '.') continue;
-    std::FILE* list = std::fopen(("/proc/self/task/" + std::string(task->d_name) + "/children").c_str(), "r");
-    if (list == nullptr) continue;
-    for (long id = 0; std::fscanf(list, "%ld", &id) == 1;) children.push_back(ChildProcess{id, 0});
-    std::fclose(list);
-  }
-  closedir(tasks);
-  return children;
-}
-
 void OnConsoleBreak(void (*handler)()) {
   // Blocked here and in every thread started later; one thread takes them.
   static sigset_t breaks;
@@ -442,16 +324,10 @@ void OnConsoleBreak(void (*handler)()) {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-int Fd(SocketHandle socket) { return static_cast<int>(socket); }
-
-sockaddr_in Ipv4(uint32_t address, uint16_t port) {
-  sockaddr_in socketAddress{};
-  socketAddress.sin_family = AF_INET;
-  socketAddress.sin_port = htons(port);
-  socketAddress.sin_addr.s_addr = htonl(address);
-  return socketAddress;
-}
+using sockets::Fd;
+using sockets::Ipv4;
+using sockets::OutOfDescriptors;
+using sockets::SetNoDelay;
 
 // Waits for the socket to become ready; the remaining time counts down.
 // Looks at least once, also when the deadline has passed (a wait of 0 asks
@@ -465,13 +341,6 @@ IoStatus WaitReady(int fd, short events, Clock::time_point deadline) {
     if (n == 0 && remaining <= 0) return IoStatus::TimedOut;
     if (n < 0 && errno != EINTR) return IoStatus::Error;
   }
-}
-
-bool OutOfDescriptors(int error) { return error == EMFILE || error == ENFILE; }
-
-void SetNoDelay(int fd) {
-  int on = 1;
-  setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
 }
 
 }  // namespace
@@ -517,48 +386,6 @@ SocketHandle TcpConnect(uint32_t address, uint16_t port, uint32_t timeoutMs, IoS
   SetNoDelay(fd);
   status = IoStatus::Ok;
   return fd;
-}
-
-SocketHandle TcpListen(uint32_t address, uint16_t port) {
-  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) return NO_SOCKET;
-  int on = 1;
-  setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-  sockaddr_in local = Ipv4(address, port);
-  if (::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 || ::listen(fd, 16) != 0) {
-    ::close(fd);
-    return NO_SOCKET;
-  }
-  return fd;
-}
-
-SocketHandle TcpAccept(SocketHandle listener, uint32_t* peerAddress, IoStatus* status) {
-  for (;;) {
-    sockaddr_in peer{};
-    socklen_t length = sizeof peer;
-    int fd = ::accept4(Fd(listener), reinterpret_cast<sockaddr*>(&peer), &length, SOCK_CLOEXEC | SOCK_NONBLOCK);
-    if (fd >= 0) {
-      if (peerAddress != nullptr) *peerAddress = ntohl(peer.sin_addr.s_addr);
-      SetNoDelay(fd);
-      if (status != nullptr) *status = IoStatus::Ok;
-      return fd;
-    }
-    if (errno != EINTR && errno != ECONNABORTED) {
-      if (status != nullptr) *status = OutOfDescriptors(errno) ? IoStatus::NoDescriptors : IoStatus::Error;
-      return NO_SOCKET;
-    }
-  }
-}
-
-bool SetKeepAlive(SocketHandle socket, uint32_t idleSeconds, uint32_t intervalSeconds) {
-  int on = 1;
-  int idle = static_cast<int>(idleSeconds);
-  int interval = static_cast<int>(intervalSeconds);
-  int probes = 3;
-  return setsockopt(Fd(socket), SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on) == 0 &&
-         setsockopt(Fd(socket), IPPROTO_TCP, TCP_KEEPIDLE, &idle, sizeof idle) == 0 &&
-         setsockopt(Fd(socket), IPPROTO_TCP, TCP_KEEPINTVL, &interval, sizeof interval) == 0 &&
-         setsockopt(Fd(socket), IPPROTO_TCP, TCP_KEEPCNT, &probes, sizeof probes) == 0;
 }
 
 uint16_t LocalPort(SocketHandle socket) {
@@ -711,11 +538,9 @@ uint32_t RegisterMessageName(const char*) { return 0; }
 uint16_t AddGlobalAtom(const char*) { return 0; }
 void DeleteGlobalAtom(uint16_t) {}
 SharedBufferResult CreateSharedBuffer(const char*, uint32_t, SharedBuffer&) { return SharedBufferResult::CreateFailed; }
-bool OpenSharedBuffer(const char*, SharedBuffer&) { return false; }
 void CloseSharedBuffer(SharedBuffer& buffer) { buffer = SharedBuffer{}; }
 SendStatus SendBlockingMessage(uintptr_t, uint32_t, uintptr_t, intptr_t, uint32_t, intptr_t&) {
   return SendStatus::Failed;
 }
-bool ServeWindowMessages(const char*, const char*, WindowMessageHandler, void*) { return false; }
 
 }  // namespace platform

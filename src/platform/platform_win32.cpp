@@ -15,6 +15,8 @@
 #include <mstcpip.h>
 #include <shellapi.h>
 
+#include "platform/sockets_win32.h"
+
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -207,10 +209,6 @@ std::vector<std::string> CommandLineArguments(int, char**) {
 
 uint32_t CurrentProcessId() { return GetCurrentProcessId(); }
 
-// Through the runtime, so that its copy of the environment (getenv) and the
-// system's (inherited by new processes) both change.
-void SetEnvironmentValue(const char* name, const char* value) { _putenv_s(name, value); }
-
 namespace {
 std::atomic<bool> successorStarted{false};
 }
@@ -255,108 +253,6 @@ bool StartThread(void (*body)()) {
   return true;
 }
 
-int ReportedExitCode(int code) { return code; }
-
-namespace {
-std::string QuoteArgument(const std::string& argument) {
-  if (!argument.empty() && argument.find_first_of(" \t\"") == std::string::npos) return argument;
-  std::string quoted = "\"";
-  for (char c : argument) {
-    if (c == '"') quoted += '\\';
-    quoted += c;
-  }
-  return quoted + "\"";
-}
-}  // namespace
-
-bool SpawnProcess(const std::vector<std::string>& arguments, const std::string& directory,
-                  const std::string& outputFile, ChildProcess& child, bool withInput) {
-  if (arguments.empty()) return false;
-  std::string commandLine;
-  for (const std::string& argument : arguments) {
-    if (!commandLine.empty()) commandLine += ' ';
-    commandLine += QuoteArgument(argument);
-  }
-  SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-  HANDLE input = INVALID_HANDLE_VALUE;
-  HANDLE inputWriter = nullptr;
-  if (withInput) {
-    if (!CreatePipe(&input, &inputWriter, &inheritable, 0)) return false;
-    SetHandleInformation(inputWriter, HANDLE_FLAG_INHERIT, 0);
-  } else {
-    input = CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable, OPEN_EXISTING, 0,
-                        nullptr);
-  }
-  HANDLE output = INVALID_HANDLE_VALUE;
-  if (!outputFile.empty()) {
-    output = CreateFileA(outputFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
-                         CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  }
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = input;
-  startup.hStdOutput = output != INVALID_HANDLE_VALUE ? output : GetStdHandle(STD_OUTPUT_HANDLE);
-  startup.hStdError = output != INVALID_HANDLE_VALUE ? output : GetStdHandle(STD_ERROR_HANDLE);
-  PROCESS_INFORMATION process{};
-  BOOL started = CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                                directory.empty() ? nullptr : directory.c_str(), &startup, &process);
-  if (input != INVALID_HANDLE_VALUE) CloseHandle(input);
-  if (output != INVALID_HANDLE_VALUE) CloseHandle(output);
-  if (!started) {
-    if (inputWriter != nullptr) CloseHandle(inputWriter);
-    return false;
-  }
-  CloseHandle(process.hThread);
-  child.id = reinterpret_cast<int64_t>(process.hProcess);
-  child.input = reinterpret_cast<int64_t>(inputWriter);
-  return true;
-}
-
-bool WriteToChild(ChildProcess& child, const std::string& text) {
-  if (child.input == 0) return false;
-  DWORD written = 0;
-  return WriteFile(reinterpret_cast<HANDLE>(child.input), text.data(), static_cast<DWORD>(text.size()), &written,
-                   nullptr) &&
-         written == text.size();
-}
-
-namespace {
-void CloseChildInput(ChildProcess& child) {
-  if (child.input != 0) CloseHandle(reinterpret_cast<HANDLE>(child.input));
-  child.input = 0;
-}
-}  // namespace
-
-bool WaitProcess(ChildProcess& child, uint32_t timeoutMs, int& exitCode) {
-  if (child.id == 0) return false;
-  HANDLE process = reinterpret_cast<HANDLE>(child.id);
-  if (WaitForSingleObject(process, timeoutMs) != WAIT_OBJECT_0) return false;
-  DWORD code = 0;
-  GetExitCodeProcess(process, &code);
-  exitCode = static_cast<int>(code);
-  CloseHandle(process);
-  child.id = 0;
-  CloseChildInput(child);
-  return true;
-}
-
-void KillProcess(ChildProcess& child) {
-  CloseChildInput(child);
-  if (child.id == 0) return;
-  HANDLE process = reinterpret_cast<HANDLE>(child.id);
-  TerminateProcess(process, 1);
-  WaitForSingleObject(process, 5000);
-  CloseHandle(process);
-  child.id = 0;
-}
-
-// Windows has no adoption of orphans; a restarted node's successors are
-// ended by the job or the person that started the first.
-bool AdoptOrphanedDescendants() { return false; }
-
-std::vector<ChildProcess> CurrentChildren() { return {}; }
-
 namespace {
 std::atomic<void (*)()> breakHandler{nullptr};
 }
@@ -382,24 +278,11 @@ void OnConsoleBreak(void (*handler)()) {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-void StartWinsock() {
-  static std::once_flag once;
-  std::call_once(once, [] {
-    WSADATA data;
-    WSAStartup(MAKEWORD(2, 2), &data);
-  });
-}
-
-SOCKET Raw(SocketHandle socket) { return static_cast<SOCKET>(socket); }
-
-sockaddr_in Ipv4(uint32_t address, uint16_t port) {
-  sockaddr_in socketAddress{};
-  socketAddress.sin_family = AF_INET;
-  socketAddress.sin_port = htons(port);
-  socketAddress.sin_addr.s_addr = htonl(address);
-  return socketAddress;
-}
+using sockets::Ipv4;
+using sockets::OutOfDescriptors;
+using sockets::PrepareConnected;
+using sockets::Raw;
+using sockets::StartWinsock;
 
 // Looks at least once, also when the deadline has passed (a wait of 0 asks
 // whether the socket is ready now).
@@ -409,15 +292,6 @@ IoStatus WaitReady(SOCKET socket, short events, Clock::time_point deadline) {
   int n = WSAPoll(&entry, 1, static_cast<INT>(remaining > 0 ? remaining : 0));
   if (n > 0) return IoStatus::Ok;
   return n == 0 ? IoStatus::TimedOut : IoStatus::Error;
-}
-
-bool OutOfDescriptors(int error) { return error == WSAEMFILE; }
-
-void PrepareConnected(SOCKET socket) {
-  u_long nonBlocking = 1;
-  ioctlsocket(socket, FIONBIO, &nonBlocking);
-  BOOL on = TRUE;
-  setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
 }
 
 }  // namespace
@@ -465,42 +339,6 @@ SocketHandle TcpConnect(uint32_t address, uint16_t port, uint32_t timeoutMs, IoS
   }
   status = IoStatus::Ok;
   return static_cast<SocketHandle>(socket);
-}
-
-SocketHandle TcpListen(uint32_t address, uint16_t port) {
-  StartWinsock();
-  SOCKET socket = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  if (socket == INVALID_SOCKET) return NO_SOCKET;
-  sockaddr_in local = Ipv4(address, port);
-  if (::bind(socket, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 || ::listen(socket, 16) != 0) {
-    closesocket(socket);
-    return NO_SOCKET;
-  }
-  return static_cast<SocketHandle>(socket);
-}
-
-SocketHandle TcpAccept(SocketHandle listener, uint32_t* peerAddress, IoStatus* status) {
-  sockaddr_in peer{};
-  int length = sizeof peer;
-  SOCKET socket = ::accept(Raw(listener), reinterpret_cast<sockaddr*>(&peer), &length);
-  if (socket == INVALID_SOCKET) {
-    if (status != nullptr) *status = OutOfDescriptors(WSAGetLastError()) ? IoStatus::NoDescriptors : IoStatus::Error;
-    return NO_SOCKET;
-  }
-  if (peerAddress != nullptr) *peerAddress = ntohl(peer.sin_addr.s_addr);
-  PrepareConnected(socket);
-  if (status != nullptr) *status = IoStatus::Ok;
-  return static_cast<SocketHandle>(socket);
-}
-
-bool SetKeepAlive(SocketHandle socket, uint32_t idleSeconds, uint32_t intervalSeconds) {
-  tcp_keepalive values{};
-  values.onoff = 1;
-  values.keepalivetime = idleSeconds * 1000;
-  values.keepaliveinterval = intervalSeconds * 1000;
-  DWORD returned = 0;
-  return WSAIoctl(Raw(socket), SIO_KEEPALIVE_VALS, &values, sizeof values, nullptr, 0, &returned, nullptr,
-                  nullptr) == 0;
 }
 
 uint16_t LocalPort(SocketHandle socket) {
@@ -659,18 +497,6 @@ SharedBufferResult CreateSharedBuffer(const char* name, uint32_t size, SharedBuf
   return buffer.view != nullptr ? SharedBufferResult::Ok : SharedBufferResult::MapFailed;
 }
 
-bool OpenSharedBuffer(const char* name, SharedBuffer& buffer) {
-  HANDLE mapping = OpenFileMappingA(FILE_MAP_WRITE, FALSE, name);
-  if (mapping == nullptr) return false;
-  buffer.mapping = reinterpret_cast<uintptr_t>(mapping);
-  buffer.view = static_cast<uint8_t*>(MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, 0));
-  if (buffer.view == nullptr) {
-    CloseSharedBuffer(buffer);
-    return false;
-  }
-  return true;
-}
-
 void CloseSharedBuffer(SharedBuffer& buffer) {
   if (buffer.view != nullptr) UnmapViewOfFile(buffer.view);
   if (buffer.mapping != 0) CloseHandle(reinterpret_cast<HANDLE>(buffer.mapping));
@@ -688,43 +514,6 @@ SendStatus SendBlockingMessage(uintptr_t window, uint32_t message, uintptr_t fir
   }
   DWORD error = GetLastError();
   return error == 0 || error == ERROR_TIMEOUT ? SendStatus::TimedOut : SendStatus::Failed;
-}
-
-namespace {
-struct WindowServer {
-  UINT message = 0;
-  WindowMessageHandler handler = nullptr;
-  void* context = nullptr;
-};
-WindowServer windowServer;
-
-LRESULT CALLBACK ServerWindowProcedure(HWND window, UINT message, WPARAM first, LPARAM second) {
-  if (message == windowServer.message && windowServer.message != 0) {
-    char atomName[260] = "";
-    GlobalGetAtomNameA(static_cast<ATOM>(first), atomName, sizeof atomName);
-    return windowServer.handler(atomName, second, windowServer.context);
-  }
-  return DefWindowProcA(window, message, first, second);
-}
-}  // namespace
-
-bool ServeWindowMessages(const char* className, const char* messageName, WindowMessageHandler handler,
-                         void* context) {
-  windowServer = {RegisterWindowMessageA(messageName), handler, context};
-  if (windowServer.message == 0) return false;
-  WNDCLASSA windowClass{};
-  windowClass.lpfnWndProc = ServerWindowProcedure;
-  windowClass.hInstance = GetModuleHandleA(nullptr);
-  windowClass.lpszClassName = className;
-  if (RegisterClassA(&windowClass) == 0) return false;
-  HWND window = CreateWindowExA(0, className, "", 0, 0, 0, 0, 0, nullptr, nullptr, windowClass.hInstance, nullptr);
-  if (window == nullptr) return false;
-  MSG message;
-  while (GetMessageA(&message, nullptr, 0, 0) > 0) {
-    TranslateMessage(&message);
-    DispatchMessageA(&message);
-  }
-  return true;
 }
 
 }  // namespace platform

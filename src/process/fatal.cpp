@@ -35,7 +35,7 @@ const char* StationTag(int32_t nodeId) {
   return "UNK: ";
 }
 
-[[noreturn]] void FatalExit(int32_t exitCode) {
+[[noreturn]] void FatalExit(ExitCode::Code exitCode) {
   char caption[50];
   FormatText(caption, sizeof caption, "%sError Exit", StationTag(NodeId));
   platform::ShowBlockingNotice("A fatal error has been encountered. Exiting\nPlease see log file", caption);
@@ -46,7 +46,7 @@ const char* StationTag(int32_t nodeId) {
 [[noreturn]] void PressEnterExit() {
   Print("\nPress \"Enter\" to exit...");
   platform::WaitForInputLine();
-  platform::ExitProcess(100);
+  platform::ExitProcess(ExitCode::EnterPressed);
 }
 
 std::string RestartCommandLine(const char* programPath, int32_t count) {
@@ -61,7 +61,7 @@ void Restart() {
     SendSysLog(NodeId, 3, "Max Restarts Reached");
     platform::SleepMs(500);
     Log("Restart() - ZemFsx has restarted max times. Exiting\n");
-    platform::ExitProcess(100);
+    platform::ExitProcess(ExitCode::RestartLimit);
   }
   if (restartAsked.exchange(true)) return;
   SendSysLog(NodeId, 3, "Restarting");

@@ -5,9 +5,11 @@
 #include <cstdint>
 #include <string>
 
+#include "process/exit_codes.h"
+
 inline constexpr int32_t MAX_RESTARTS = 3;
 
-[[noreturn]] void FatalExit(int32_t exitCode);
+[[noreturn]] void FatalExit(ExitCode::Code exitCode);
 
 // The tag that names a station of the cockpit network ("SIM: " for node 14).
 const char* StationTag(int32_t nodeId);

@@ -7,6 +7,7 @@
 #include <new>
 
 #include "platform/platform.h"
+#include "process/exit_codes.h"
 #include "process/syslog.h"
 #include "process/timed_lock.h"
 #include "wire/msg_header.h"
@@ -76,7 +77,7 @@ void InitLogMutex() {
   if (created == nullptr) {
     std::string text = std::string("Unable to create SimLogMutex. Please report this error to ") + SUPPORT_ADDRESS;
     platform::ShowBlockingNotice(text.c_str(), "Error");
-    platform::ExitProcess(7732);
+    platform::ExitProcess(ExitCode::LogLockFailed);
   }
   TimedLock* expected = nullptr;
   if (!SimLogMutex.compare_exchange_strong(expected, created)) delete created;  // another thread was first

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "platform/platform.h"
+#include "process/exit_codes.h"
 #include "process/fatal.h"
 #include "process/log.h"
 #include "process/syslog.h"
@@ -47,7 +48,7 @@ ResourceHandle RegisterResource(const char* name) {
   if (handle == nullptr) {
     SendSysLog(NodeId, 3, "RegisterResource() - NULL Mutex handle");
     Log("RegisterResource() - NULL Mutex handle\n");
-    FatalExit(7765);
+    FatalExit(ExitCode::LockNotCreated);
   }
   Remember(handle, name);
   return handle;
@@ -58,7 +59,7 @@ bool GetResource(ResourceHandle handle, const char* caller) {
   if (handle == nullptr) {
     FormatText(text, sizeof text, "GetResource() - Null Mutex. Caller: %s", caller);
     ReportLockFailure(text);
-    platform::ExitProcess(9191);
+    platform::ExitProcess(ExitCode::LockNeverCreated);
   }
   if (handle->Acquire(RESOURCE_WAIT)) return true;
   ReportWaitTimedOut(caller);

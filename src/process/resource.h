@@ -6,14 +6,14 @@
 class TimedLock;
 using ResourceHandle = TimedLock*;  // nullptr: no lock
 
-// Creates a lock and logs its name; ends the process (7765) when it cannot.
+// Creates a lock and logs its name; ends the process (ExitCode::LockNotCreated) when it cannot.
 ResourceHandle RegisterResource(const char* name);
 // How long a caller waits for a named lock.
 inline constexpr unsigned RESOURCE_WAIT_MS = 2500;
 
 // Waits at most 2500 ms. False when the wait ran out; the caller then does
 // not hold the lock and must not release it. A null handle ends the process
-// with 9191.
+// with ExitCode::LockNeverCreated.
 bool GetResource(ResourceHandle handle, const char* caller);
 void ReleaseResource(ResourceHandle handle, const char* caller);
 // What a wait that ran out reports, for a wait on a lock's behalf that is

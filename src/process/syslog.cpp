@@ -4,14 +4,12 @@
 #include <atomic>
 #include <cstring>
 
-#include "process/resource.h"
 #include "wire/bytes.h"
 #include "wire/msg_header.h"
 
 namespace {
 
 std::atomic<uint32_t> sysLogSeq{0};
-ResourceHandle sysLogLock = nullptr;  // registered on first use, by the receive thread only
 
 constexpr size_t SYS_LOG_LEVEL_OFFSET = MSG_HEADER_SIZE;
 constexpr size_t SYS_LOG_TEXT_OFFSET = MSG_HEADER_SIZE + 2;
@@ -70,15 +68,3 @@ void SendSysLog(int32_t, int32_t level, const char* text) {
   uint8_t message[SYS_LOG_MESSAGE_CAPACITY] = {};
   BuildSysLogMessage(message, level, text);
 }
-
-bool SysLog(const char* text) {
-  if (sysLogLock == nullptr) sysLogLock = RegisterResource("SysLogMutex");
-  bool held = GetResource(sysLogLock, "SysLog()");
-  uint8_t message[SYSLOG_TEXT_MESSAGE_CAPACITY] = {};
-  size_t length = BuildSysLogTextMessage(message, text);
-  SendUpdateMessage(message, length);
-  if (held) ReleaseResource(sysLogLock, "SysLog()");
-  return true;
-}
-
-int SendUpdateMessage(const uint8_t*, size_t) { return -1; }

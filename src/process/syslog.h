@@ -20,6 +20,3 @@ size_t BuildSysLogMessage(uint8_t* message, int32_t level, const char* text);
 size_t BuildSysLogTextMessage(uint8_t* message, const char* text);
 
 void SendSysLog(int32_t nodeId, int32_t level, const char* text);
-bool SysLog(const char* text);
-// -1: the update channel is not open (in this node, always).
-int SendUpdateMessage(const uint8_t* message, size_t length);

@@ -3,11 +3,12 @@
 #include <atomic>
 #include <cstring>
 
+#include "ipc/batch.h"
+#include "ipc/link.h"
 #include "platform/platform.h"
+#include "process/exit_codes.h"
 #include "process/settings.h"
 #include "simlink/hot_keys.h"
-#include "simlink/ipc_batch.h"
-#include "simlink/ipc_link.h"
 #include "simlink/sim_connection.h"
 #include "wire/bytes.h"
 #include "wire/msg_header.h"
@@ -265,16 +266,16 @@ bool QueueFields(IpcBatch& batch, const BlockField (&fields)[N], std::array<uint
 }
 
 // Gathers the block's fields and the extra reads in one batch, has it
-// carried in one list and finishes the block; every result but 0 leaves the
-// block as it was.
+// carried in one list and finishes the block; every result but Fresh leaves
+// the block as it was.
 template <typename Queue, typename Finish>
-uint32_t ReadBatch(const char* caller, Queue&& queue, Finish&& finish) {
+BlockRead::Result ReadBatch(const char* caller, Queue&& queue, Finish&& finish) {
   thread_local IpcBatch batch;
   batch.Clear();
-  if (!queue(batch)) return 5;
-  if (!ExchangeBatch(batch, caller)) return 6;
+  if (!queue(batch)) return BlockRead::NotQueued;
+  if (!ExchangeBatch(batch, caller)) return BlockRead::ExchangeFailed;
   finish();
-  return 0;
+  return BlockRead::Fresh;
 }
 
 void CountChange(uint16_t value, uint16_t& last) {
@@ -315,8 +316,8 @@ void ResetBlocks() {
   PutU32(Block3.data() + Block3Field::Reserved244, 0);
 }
 
-uint32_t FSUIPCReadBlock10() {
-  if (!SimConnected) return 4;
+BlockRead::Result FSUIPCReadBlock10() {
+  if (!SimConnected) return BlockRead::LinkDown;
   uint8_t computed[std::size(BLOCK_1_COMPUTED)][2][4] = {};
   return ReadBatch(
       "FSUIPCReadBlock10()",
@@ -338,8 +339,8 @@ uint32_t FSUIPCReadBlock10() {
       });
 }
 
-uint32_t FSUIPCReadBlock20() {
-  if (!SimConnected) return 4;
+BlockRead::Result FSUIPCReadBlock20() {
+  if (!SimConnected) return BlockRead::LinkDown;
   char model[MODEL_NAME_SIZE] = {};
   uint8_t changeA[2] = {};
   uint8_t changeB[2] = {};
@@ -364,8 +365,8 @@ uint32_t FSUIPCReadBlock20() {
       });
 }
 
-uint32_t FSUIPCReadBlock30() {
-  if (!SimConnected) return 1;
+BlockRead::Result FSUIPCReadBlock30() {
+  if (!SimConnected) return BlockRead::Block3LinkDown;
   // The hot key's slot is read in the same batch: no exchange of its own
   // for the press byte, nor for TestKey's look at the key character.
   SlotReads slot;
@@ -386,7 +387,7 @@ uint32_t FSUIPCReadBlock30() {
       });
 }
 
-uint32_t ReadBlock(uint32_t blockNumber) {
+BlockRead::Result ReadBlock(uint32_t blockNumber) {
   switch (blockNumber) {
     case 10:
       return FSUIPCReadBlock10();
@@ -395,15 +396,15 @@ uint32_t ReadBlock(uint32_t blockNumber) {
     case 30:
       return FSUIPCReadBlock30();
     default:
-      platform::ExitProcess(101);
+      platform::ExitProcess(ExitCode::UnknownBlock);
   }
 }
 
-uint32_t ReadRemoteData(RemoteDataRecord* destination) {
+BlockRead::Result ReadRemoteData(RemoteDataRecord* destination) {
   thread_local IpcBatch batch;
   batch.Clear();
   for (const BlockField& field : REMOTE_DATA_FIELDS) {
-    if (!batch.Read(field.simOffset, field.width, destination->data() + field.blockOffset)) return 5;
+    if (!batch.Read(field.simOffset, field.width, destination->data() + field.blockOffset)) return BlockRead::NotQueued;
   }
-  return ExchangeBatch(batch, "ReadRemoteData()") ? 0 : 6;
+  return ExchangeBatch(batch, "ReadRemoteData()") ? BlockRead::Fresh : BlockRead::ExchangeFailed;
 }

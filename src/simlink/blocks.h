@@ -121,14 +121,23 @@ ComputedLayout Block1Computed();
 // Start-up values: ModelName "EMPTY", FsChangeCount and its neighbour 0.
 void ResetBlocks();
 
-// 0: the block holds fresh values; non-zero: unchanged (1 or 4: the link is
-// down, 5: a request could not be queued, 6: the exchange failed; also when
-// the "FSUIPC" lock could not be had).
-uint32_t FSUIPCReadBlock10();
-uint32_t FSUIPCReadBlock20();
-uint32_t FSUIPCReadBlock30();
-// Reads block 10, 20 or 30; any other number ends the process with 101.
-uint32_t ReadBlock(uint32_t blockNumber);
+// What a reader reports: Fresh, or why the block (or record) is unchanged.
+namespace BlockRead {
+enum Result : uint32_t {
+  Fresh = 0,
+  Block3LinkDown = 1,  // Block 3's reader: the link is down
+  LinkDown = 4,        // Blocks 1 and 2: the link is down
+  NotQueued = 5,       // a request could not be queued
+  ExchangeFailed = 6,  // the exchange failed, or the "FSUIPC" lock could not be had
+};
+}  // namespace BlockRead
 
-// 0 when the record was filled; 5 or 6 on failure.
-uint32_t ReadRemoteData(RemoteDataRecord* destination);
+BlockRead::Result FSUIPCReadBlock10();
+BlockRead::Result FSUIPCReadBlock20();
+BlockRead::Result FSUIPCReadBlock30();
+// Reads block 10, 20 or 30; any other number ends the process
+// (ExitCode::UnknownBlock).
+BlockRead::Result ReadBlock(uint32_t blockNumber);
+
+// Fresh when the record was filled; NotQueued or ExchangeFailed on failure.
+BlockRead::Result ReadRemoteData(RemoteDataRecord* destination);

@@ -1,10 +1,10 @@
 #include "simlink/hot_keys.h"
 
+#include "ipc/batch.h"
+#include "ipc/link.h"
 #include "platform/platform.h"
 #include "process/print.h"
 #include "process/settings.h"
-#include "simlink/ipc_batch.h"
-#include "simlink/ipc_link.h"
 #include "simlink/sim_connection.h"
 
 std::atomic<uint32_t> TabKeySlot{0};
@@ -13,7 +13,8 @@ namespace {
 // The key character the last Block 3 batch found in the slot, for TestKey
 // (slot offset << 8 | character; 0: none since TestKey last looked).
 std::atomic<uint64_t> keySeen{0};
-}
+std::atomic<bool> initKeyMessagePrinted{false};
+}  // namespace
 
 bool InstallTabKey() {
   // With no hot key configured nothing is installed, and TestKey leaves the
@@ -29,6 +30,11 @@ bool InstallTabKey() {
     return false;
   }
   return true;
+}
+
+void InstallTabKeyOnConnect() {
+  platform::SleepMs(100);
+  if (!InstallTabKey() && !initKeyMessagePrinted.exchange(true)) Print("Init Key failed\n");
 }
 
 uint32_t InstallHotKey(uint8_t key, uint8_t secondByte) {
@@ -105,7 +111,7 @@ void TestKey() {
   // The polling loop may have declared the simulator lost meanwhile (even
   // while this close waited): a link that comes back here is then announced
   // as the main loop would.
-  if (FSUIPCConnect() == 0 && SimLossAnnounced.exchange(false)) Print("Connected to simulator\n");
+  if (FSUIPCConnect(InstallTabKeyOnConnect) == 0 && SimLossAnnounced.exchange(false)) Print("Connected to simulator\n");
   platform::SleepMs(100);
   if (!GetResource(FsuipcLock, "TestKey(2)")) return;
   TabKeySlot = 0;

@@ -20,6 +20,10 @@ extern std::atomic<uint32_t> TabKeySlot;
 // True when the key is installed (now or before), or when no hot key is
 // configured at all.
 bool InstallTabKey();
+// What a connect does on the fresh link, with the lock still held
+// (FSUIPCConnect(InstallTabKeyOnConnect)): a moment for the simulator, then
+// the key, and "Init Key failed" the first time it cannot be installed.
+void InstallTabKeyOnConnect();
 // The offset of the slot filled, 0 when none was free or a read failed.
 uint32_t InstallHotKey(uint8_t key, uint8_t secondByte);
 // Checks once a second that the slot still holds the key; re-initialises

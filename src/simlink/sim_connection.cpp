@@ -1,23 +1,17 @@
 #include "simlink/sim_connection.h"
 
-#include "platform/platform.h"
+#include "ipc/batch.h"
+#include "ipc/link.h"
 #include "process/print.h"
-#include "process/text.h"
 #include "process/syslog.h"
+#include "process/text.h"
 #include "record/recorder.h"
-#include "simlink/blocks.h"
-#include "simlink/hot_keys.h"
-#include "simlink/ipc_batch.h"
-#include "simlink/ipc_link.h"
 #include "wire/msg_header.h"
 
 std::atomic<bool> SimConnected{false};
 std::atomic<bool> SimLossAnnounced{false};
-ResourceHandle FsuipcLock = nullptr;
 
 namespace {
-std::atomic<bool> initKeyMessagePrinted{false};
-
 // The calling thread's open batch of writes (the items of one data message),
 // and a batch of its own for single requests.
 thread_local int batchDepth = 0;
@@ -39,14 +33,12 @@ void Post(IpcBatch& batch) {
 }  // namespace
 
 void InitSimulatorLink() {
-  if (FsuipcLock == nullptr) FsuipcLock = RegisterResource("FSUIPC");
+  RegisterLinkLock();
   FSUIPCClose();
   SimConnected = false;
-  ResetBlocks();
-  // The traffic staging records start empty (InitTraffic, step 5).
 }
 
-uint32_t FSUIPCConnect() {
+uint32_t FSUIPCConnect(void (*whileHeld)()) {
   // Without the lock another thread may be filling the one request list.
   if (!GetResource(FsuipcLock, "FSUIPCConnect()")) return 1;
   // A link still open here was declared down by a close that could not have
@@ -58,8 +50,7 @@ uint32_t FSUIPCConnect() {
     return 1;
   }
   SimConnected = true;
-  platform::SleepMs(100);
-  if (!InstallTabKey() && !initKeyMessagePrinted.exchange(true)) Print("Init Key failed\n");
+  if (whileHeld != nullptr) whileHeld();
   ReleaseResource(FsuipcLock, "FSUIPCConnect()");
   return 0;
 }
@@ -119,8 +110,8 @@ void FSUIPCWriteAlong(uint32_t offset, uint8_t value) {
 
 std::string SimulatorProblem() {
   const uint32_t code = IpcLink.lastOpenCode;
-  if (code == 0 || IpcLink.transport == nullptr) return {};
-  if (code == 7 || code == 14) {
+  if (code == IpcResult::Ok || IpcLink.transport == nullptr) return {};
+  if (code == IpcResult::VersionRefused || code == IpcResult::LegacyVersionRefused) {
     char text[300];
     FormatText(text, sizeof text,
                "%s answered with versions 0x%08X (its interface) and 0x%08X (the simulator); it needs 0x%08X or "

@@ -1,27 +1,25 @@
 #pragma once
-// The node's connection to the simulator: whether the link is usable, the
-// "FSUIPC" lock that every exchange is made under, and the guarded single
-// reads and writes the rest of the node uses.
+// The node's connection to the simulator: whether the link is usable, and
+// the guarded single reads and writes the rest of the node uses, each made
+// under the link's "FSUIPC" lock.
 
 #include <atomic>
 #include <cstdint>
 #include <string>
-
-#include "process/resource.h"
 
 extern std::atomic<bool> SimConnected;
 // Set when "Simulator disconnected" has been printed; whoever opens the link
 // next says "Connected to simulator" and clears it, so that no announced
 // loss is left unanswered on the console.
 extern std::atomic<bool> SimLossAnnounced;
-extern ResourceHandle FsuipcLock;
 
-// Start-up: registers the lock, drops any link, resets the link's records.
+// Start-up: registers the link's lock and drops any link.
 void InitSimulatorLink();
 
-// 0: the link is open (and the hot key installed where one is configured);
-// 1: it could not be opened.
-uint32_t FSUIPCConnect();
+// 0: the link is open; 1: it could not be opened. whileHeld, when given,
+// runs on the fresh link before the lock is let go, so that no other
+// thread's exchange comes first (the hot key's installation).
+uint32_t FSUIPCConnect(void (*whileHeld)() = nullptr);
 void FSUIPCClose();
 
 // 1 when the bytes were read or written in one exchange, else 0 (at once

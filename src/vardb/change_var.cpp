@@ -7,6 +7,7 @@
 #include "process/report_limit.h"
 #include "process/settings.h"
 #include "process/syslog.h"
+#include "process/syslog_text.h"
 #include "process/text.h"
 #include "simlink/blocks.h"
 #include "simlink/sim_connection.h"

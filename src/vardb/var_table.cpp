@@ -84,11 +84,11 @@ int32_t FsxVarType(int64_t fsxIndex) {
 void InitEntry(int32_t index, int32_t dataType, int32_t fsxIndex, int32_t varType) {
   if (fsxIndex >= MAX_FSXS) {
     Log("InitEntry() - FsxIndex >= MAX_FSXS. Exiting\n");
-    FatalExit(100);
+    FatalExit(ExitCode::VariableTableLimit);
   }
   if (index >= STD_VAR_COUNT || index < 0) {
     Log("InitEntry() - Index >= STD_VAR_COUNT\n");
-    FatalExit(100);
+    FatalExit(ExitCode::VariableTableLimit);
   }
   VarEntry& entry = VarTable[index];
   if (entry.DataType >= 0) LogFormat("InitEntry() - Duplicate Index: %d\n", index);
@@ -121,7 +121,7 @@ int32_t InitDB() {
   }
   if (count >= MAX_FSXS) {
     Log("InitDB() - Count exceeds MAX FSXS\n");
-    FatalExit(100);
+    FatalExit(ExitCode::VariableTableLimit);
   }
   return count;
 }

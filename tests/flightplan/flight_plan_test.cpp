@@ -6,6 +6,7 @@
 #include "flightplan/xml_scanner.h"
 #include "process/text.h"
 #include "simlink/blocks.h"
+#include "support/files.h"
 #include "support/test_support.h"
 
 namespace fs = std::filesystem;

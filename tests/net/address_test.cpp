@@ -7,6 +7,7 @@
 #include "process/process_state.h"
 #include "process/settings.h"
 #include "process/text.h"
+#include "support/files.h"
 #include "support/test_support.h"
 
 namespace {

@@ -4,6 +4,8 @@
 #include "process/settings.h"
 #include "process/text.h"
 #include "support/sim_fixture.h"
+#include "support/sockets.h"
+#include "wire/msg_header.h"
 
 namespace {
 

@@ -5,8 +5,11 @@
 #include "net/receive.h"
 #include "process/process_state.h"
 #include "process/report_limit.h"
+#include "support/files.h"
+#include "support/message_bytes.h"
 #include "support/sim_fixture.h"
 #include "vardb/var_table.h"
+#include "wire/msg_header.h"
 
 namespace {
 

@@ -6,6 +6,7 @@
 #include "record/recorder.h"
 #include "record/recording_reader.h"
 #include "simlink/blocks.h"
+#include "support/files.h"
 #include "support/recording_sample.h"
 #include "support/sim_fixture.h"
 

@@ -1,10 +1,14 @@
 // The polling loop's senders as ComMgr receives them.
 
+#include <cstring>
+
 #include "net/net_state.h"
 #include "node/sim_poll.h"
 #include "simlink/blocks.h"
 #include "support/sim_fixture.h"
+#include "support/sockets.h"
 #include "traffic/traffic.h"
+#include "wire/msg_header.h"
 
 namespace {
 

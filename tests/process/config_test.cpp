@@ -1,6 +1,8 @@
+#include <cstring>
 #include <sstream>
 
 #include "process/settings.h"
+#include "support/files.h"
 #include "support/test_support.h"
 
 namespace {

@@ -1,6 +1,7 @@
 #include "process/fatal.h"
 #include "process/process_state.h"
 #include "process/text.h"
+#include "support/files.h"
 #include "support/test_support.h"
 
 namespace {

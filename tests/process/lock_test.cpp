@@ -3,6 +3,7 @@
 
 #include "process/log.h"
 #include "process/resource.h"
+#include "support/files.h"
 #include "support/test_support.h"
 
 namespace {

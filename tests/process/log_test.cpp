@@ -1,4 +1,5 @@
 #include "process/log.h"
+#include "support/files.h"
 #include "support/test_support.h"
 
 namespace {

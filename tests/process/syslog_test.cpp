@@ -1,7 +1,10 @@
 #include <array>
+#include <cstring>
 
 #include "process/syslog.h"
 #include "support/test_support.h"
+#include "wire/bytes.h"
+#include "wire/msg_header.h"
 
 namespace {
 

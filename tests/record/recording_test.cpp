@@ -3,8 +3,10 @@
 #include "record/record_encoder.h"
 #include "record/recorder.h"
 #include "record/replay_model.h"
+#include "support/files.h"
 #include "support/recording_sample.h"
 #include "support/test_support.h"
+#include "wire/bytes.h"
 
 namespace {
 

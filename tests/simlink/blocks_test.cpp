@@ -1,5 +1,9 @@
+#include <cstring>
+
 #include "simlink/blocks.h"
+#include "support/message_bytes.h"
 #include "support/sim_fixture.h"
+#include "wire/bytes.h"
 
 namespace {
 

@@ -1,3 +1,5 @@
+#include <cstring>
+
 #include "node/sim_poll.h"
 #include "support/sim_fixture.h"
 

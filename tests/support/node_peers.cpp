@@ -4,6 +4,9 @@
 #include <cstdio>
 
 #include "net/monitor.h"
+#include "platform/child_process.h"
+#include "support/files.h"
+#include "support/processes.h"
 
 namespace fs = std::filesystem;
 

@@ -4,6 +4,8 @@
 
 #include <memory>
 
+#include "support/files.h"
+#include "support/processes.h"
 #include "support/test_support.h"
 
 // The text after the marker on the last line that has it, to the line's end.

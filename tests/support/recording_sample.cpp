@@ -6,6 +6,7 @@
 #include "record/recorder.h"
 #include "record/replay_model.h"
 #include "support/test_support.h"
+#include "wire/bytes.h"
 
 namespace {
 

@@ -4,12 +4,13 @@
 
 #include <cstdio>
 
+#include "ipc/link.h"
 #include "process/settings.h"
 #include "simlink/hot_keys.h"
-#include "simlink/ipc_inprocess_transport.h"
-#include "simlink/ipc_link.h"
+#include "simlink/in_process_link.h"
 #include "simlink/sim_connection.h"
 #include "support/test_support.h"
+#include "wire/bytes.h"
 
 class SimulatorTest : public testing::Test {
  protected:

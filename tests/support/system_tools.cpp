@@ -1,5 +1,7 @@
 #include "support/system_tools.h"
 
+#include "support/files.h"
+#include "support/processes.h"
 #include "support/test_support.h"
 
 namespace fs = std::filesystem;

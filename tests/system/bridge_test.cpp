@@ -2,7 +2,11 @@
 // TCP, simbridge.exe under wine, which passes its lists through the server
 // window of simstub.exe. Skipped where the Windows build or wine is absent.
 
+#include "support/files.h"
+#include "support/message_bytes.h"
 #include "support/node_peers.h"
+#include "support/processes.h"
+#include "wire/bytes.h"
 
 namespace fs = std::filesystem;
 

@@ -3,12 +3,17 @@
 // each hostile datagram marked for what is wrong with it, none making the
 // dissector fail.
 
+#include <cstring>
 #include <map>
 #include <regex>
 
 #include "simlink/blocks.h"
+#include "support/files.h"
+#include "support/message_bytes.h"
 #include "support/system_tools.h"
 #include "support/test_support.h"
+#include "wire/bytes.h"
+#include "wire/msg_header.h"
 
 namespace fs = std::filesystem;
 

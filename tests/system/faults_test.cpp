@@ -8,7 +8,11 @@
 #include <sstream>
 #include <thread>
 
+#include "platform/child_process.h"
+#include "support/files.h"
+#include "support/message_bytes.h"
 #include "support/node_peers.h"
+#include "support/processes.h"
 
 namespace {
 

@@ -9,9 +9,12 @@
 #include <map>
 #include <sstream>
 
+#include "platform/child_process.h"
 #include "record/recorder.h"
 #include "record/recording_reader.h"
+#include "support/files.h"
 #include "support/node_peers.h"
+#include "support/processes.h"
 #include "support/replay_check.h"
 #include "support/system_tools.h"
 

@@ -8,7 +8,9 @@
 #include <map>
 #include <memory>
 
+#include "support/files.h"
 #include "support/node_peers.h"
+#include "support/processes.h"
 #include "support/system_tools.h"
 
 namespace fs = std::filesystem;

@@ -17,6 +17,8 @@ TEST_F(NodeOnTheNetwork, InstallsTheKeyAndPollsWithoutLosingTheSimulator) {
   ASSERT_TRUE(WaitForConsoleCount("Connected to simulator\n", 1, 10000)) << Console();
   // The TAB key goes into the first free slot.
   EXPECT_TRUE(stub_->WaitFor("write 0x3210 1: 09\nwrite 0x3211 1: 18\n", 5000)) << stub_->Output();
+  // ... by the connect itself: the key test, a second later, found it there.
+  EXPECT_EQ(Console().find("Initializing keys"), std::string::npos) << Console();
   // Thirty lists served, then the node's whole run is over: none of them lost the link.
   EXPECT_TRUE(Eventually([&] { return stub_->Ask("lists", "lists ") && std::stoi(LastAfter(stub_->Output(), "lists ")) >= 30; },
                          10000));

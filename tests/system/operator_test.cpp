@@ -4,7 +4,11 @@
 #include <atomic>
 #include <thread>
 
+#include "platform/child_process.h"
+#include "platform/server.h"
+#include "support/files.h"
 #include "support/node_peers.h"
+#include "support/processes.h"
 
 namespace fs = std::filesystem;
 

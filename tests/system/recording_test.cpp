@@ -4,6 +4,7 @@
 #include "record/record_encoder.h"
 #include "record/recorder.h"
 #include "record/recording_reader.h"
+#include "support/message_bytes.h"
 #include "support/node_peers.h"
 #include "support/replay_check.h"
 #include "support/system_tools.h"

@@ -3,6 +3,8 @@
 
 #include <regex>
 
+#include "support/files.h"
+#include "support/processes.h"
 #include "support/test_support.h"
 
 namespace {

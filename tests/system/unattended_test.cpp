@@ -5,7 +5,11 @@
 // threads.
 
 
+#include "platform/child_process.h"
+#include "support/files.h"
 #include "support/node_peers.h"
+#include "support/processes.h"
+#include "wire/msg_header.h"
 
 namespace fs = std::filesystem;
 

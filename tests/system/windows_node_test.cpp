@@ -3,6 +3,7 @@
 // registered message), ComMgr native. Skipped where the Windows build or
 // wine is absent.
 
+#include "support/files.h"
 #include "support/node_peers.h"
 
 namespace {

@@ -2,6 +2,7 @@
 // as a cockpit builder writes them, and the peers they let in.
 
 #include "bridge/bridge_config.h"
+#include "support/files.h"
 #include "support/test_support.h"
 
 namespace {

@@ -12,6 +12,8 @@
 #include "commgr/web_server.h"
 #include "support/test_support.h"
 #include "vardb/var_table.h"
+#include "wire/bytes.h"
+#include "wire/msg_header.h"
 
 namespace {
 

@@ -7,6 +7,7 @@
 #include "fgbridge/fg_mapping.h"
 #include "fgbridge/fg_plan.h"
 #include "flightplan/flight_plan.h"
+#include "support/message_bytes.h"
 #include "support/test_support.h"
 
 namespace {

@@ -3,6 +3,7 @@
 #include "record/replay_model.h"
 #include "support/recording_sample.h"
 #include "support/test_support.h"
+#include "wire/bytes.h"
 #include "zemrec.h"
 
 namespace {

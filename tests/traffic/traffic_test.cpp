@@ -1,6 +1,11 @@
+#include <cstring>
+
+#include "support/message_bytes.h"
 #include "support/sim_fixture.h"
 #include "traffic/traffic.h"
 #include "traffic/traffic_state.h"
+#include "wire/bytes.h"
+#include "wire/msg_header.h"
 
 namespace {
 

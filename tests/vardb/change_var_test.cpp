@@ -5,6 +5,7 @@
 #include "support/sim_fixture.h"
 #include "traffic/traffic_state.h"
 #include "vardb/change_var.h"
+#include "wire/bytes.h"
 
 namespace {
 

@@ -1,6 +1,7 @@
 #include <array>
 
 #include "support/test_support.h"
+#include "wire/msg_header.h"
 
 namespace {
 

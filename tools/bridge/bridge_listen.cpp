@@ -3,10 +3,11 @@
 #include <atomic>
 #include <thread>
 
+#include "ipc/server.h"
 #include "net/ipv4_text.h"
+#include "platform/server.h"
 #include "process/log.h"
 #include "process/print.h"
-#include "simlink/ipc_server.h"
 
 namespace {
 

@@ -17,16 +17,16 @@
 
 #include "bridge/bridge_config.h"
 #include "bridge/bridge_listen.h"
+#include "ipc/link.h"
+#include "ipc/records.h"
+#include "ipc/server.h"
+#include "ipc/window_transport.h"
 #include "net/ipv4_text.h"
 #include "platform/platform.h"
 #include "process/char_source.h"
 #include "process/log.h"
 #include "process/print.h"
 #include "process/text.h"
-#include "simlink/ipc_link.h"
-#include "simlink/ipc_records.h"
-#include "simlink/ipc_server.h"
-#include "simlink/ipc_window_transport.h"
 
 namespace {
 

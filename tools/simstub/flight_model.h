@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "simlink/ipc_server.h"
+#include "ipc/server.h"
 
 // Offsets and values a connecting client expects from the start.
 void InitialiseOffsets(OffsetSpace& space, const std::string& flightPlanPath);

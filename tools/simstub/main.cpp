@@ -19,14 +19,23 @@
 #include <thread>
 #include <vector>
 
+#include "common/options.h"
+#include "common/output.h"
 #include "flight_model.h"
-#include "replay.h"
+#include "ipc/link.h"
+#include "ipc/server.h"
+#include "ipc/stream_transport.h"
 #include "platform/platform.h"
-#include "simlink/hot_keys.h"
-#include "simlink/ipc_link.h"
-#include "simlink/ipc_server.h"
-#include "simlink/ipc_stream_transport.h"
+#include "platform/server.h"
+#include "replay.h"
+#include "simstub.h"
 #include "wire/bytes.h"
+
+OffsetSpace space;
+std::atomic<bool> stalled{false};
+std::atomic<bool> flying{true};
+std::mutex countLock;
+std::map<uint32_t, uint64_t> writesAt;
 
 namespace {
 
@@ -36,112 +45,39 @@ struct Options {
   std::string plan;
   bool window = true;
   bool quietWrites = false;
-  bool stamps = false;
   uint32_t periodMs = 100;
   uint32_t frameMs = 0;
   ReplayOptions replay;  // replay.file empty: the flight model flies
 };
+Options options;
 
-OffsetSpace space;
-std::atomic<bool> stalled{false};
-std::atomic<bool> flying{true};
-std::mutex outputLock;
-std::mutex countLock;
-std::map<uint32_t, uint64_t> writesAt;  // the clients' writes, counted per offset
-bool stamps = false;
-bool replaying = false;  // a recording is served instead of the flight model
-
-void Say(const std::string& line) {
-  std::string text = line;
-  if (stamps) {
-    // The wall-clock time in milliseconds, for whoever times the writes.
-    text = std::to_string(std::chrono::duration_cast<std::chrono::milliseconds>(
-                              std::chrono::system_clock::now().time_since_epoch())
-                              .count()) +
-           " " + text;
-  }
-  std::lock_guard<std::mutex> guard(outputLock);
-  std::fputs(text.c_str(), stdout);
-  std::fflush(stdout);
-}
-
-std::string Hex(const uint8_t* data, uint32_t size) {
-  std::string text;
-  char byte[4];
-  for (uint32_t i = 0; i < size; ++i) {
-    std::snprintf(byte, sizeof byte, i == 0 ? "%02X" : " %02X", data[i]);
-    text += byte;
-  }
-  return text;
-}
+const std::vector<ToolOption> OPTIONS = {
+    {"--address", "A", "address to serve on (default 127.0.0.1)",
+     [](const std::string& value) { options.address = value; return true; }},
+    {"--port", "P", "stream port (default 9300; 0 picks a free one)",
+     [](const std::string& value) { options.port = static_cast<uint16_t>(std::atoi(value.c_str())); return true; }},
+    {"--plan", "FILE", "flight-plan file reported at 0x0130 (default: the shipped sample)",
+     [](const std::string& value) { options.plan = value; return true; }},
+    {"--no-window", "", "on Windows, no simulator server window", [](const std::string&) { options.window = false; return true; }},
+    {"--quiet-writes", "", "do not print the clients' writes", [](const std::string&) { options.quietWrites = true; return true; }},
+    {"--period", "MS", "flight model step (default 100)",
+     [](const std::string& value) { options.periodMs = static_cast<uint32_t>(std::max(10, std::atoi(value.c_str()))); return true; }},
+    {"--frame-ms", "N", "serve one request list per frame of N ms, for all clients together",
+     [](const std::string& value) { options.frameMs = static_cast<uint32_t>(std::max(0, std::atoi(value.c_str()))); return true; }},
+    {"--stamps", "", "begin every line with the wall-clock time in milliseconds",
+     [](const std::string&) { SetStamps(true); return true; }},
+    {"--replay", "FILE", "serve a node's recording as it was at each moment instead of flying",
+     [](const std::string& value) { options.replay.file = value; return true; }},
+    {"--speed", "X", "replay X times as fast (default 1)",
+     [](const std::string& value) { options.replay.speed = std::atof(value.c_str()); return true; }},
+    {"--from", "SECONDS", "replay from this moment of the recording on (default 0)",
+     [](const std::string& value) { options.replay.fromSeconds = std::atof(value.c_str()); return true; }},
+    {"--loop", "", "replay over and over", [](const std::string&) { options.replay.loop = true; return true; }},
+};
 
 void Usage(std::FILE* to) {
-  std::fputs(
-      "usage: simstub [--address A] [--port P] [--plan FILE] [--no-window] [--quiet-writes] [--period MS]\n"
-      "               [--frame-ms N] [--stamps]\n"
-      "       simstub --replay FILE [--speed X] [--from SECONDS] [--loop] [other options]\n"
-      "  --address A     address to serve on (default 127.0.0.1)\n"
-      "  --port P        stream port (default 9300; 0 picks a free one)\n"
-      "  --plan FILE     flight-plan file reported at 0x0130 (default: the shipped sample)\n"
-      "  --no-window     on Windows, no simulator server window\n"
-      "  --quiet-writes  do not print the clients' writes\n"
-      "  --period MS     flight model step (default 100)\n"
-      "  --frame-ms N    serve one request list per frame of N ms, for all clients together\n"
-      "  --stamps        begin every line with the wall-clock time in milliseconds\n"
-      "  --replay FILE   serve a node's recording at its recorded timing instead of flying;\n"
-      "                  its flight plans are served from the folder simstub-plans here\n"
-      "  --speed X       replay X times as fast (default 1)\n"
-      "  --from SECONDS  replay from this moment of the recording on (default 0)\n"
-      "  --loop          replay over and over\n"
-      "commands on standard input:\n"
-      "  set OFFSET HEXBYTES   store bytes (e.g. set 0x0BE0 FF 3F 00 00)\n"
-      "  text OFFSET WORDS     store a zero-terminated text\n"
-      "  get OFFSET SIZE       print bytes\n"
-      "  press [VALUE]         press the TAB hot key (press byte VALUE, default 2)\n"
-      "  stall | resume        stop answering clients, and answer again\n"
-      "  answer at-once | late MS | frames MS\n"
-      "                        answer request lists at once, each MS late, or in frames of MS\n"
-      "  freeze | fly          stop the aircraft, and fly on\n"
-      "  pause | play | step   replay: stop where it is, play on, move on by one recorded moment\n"
-      "  writes OFFSET         how many writes the clients made at the offset\n"
-      "  lists                 how many request lists the clients had executed\n"
-      "  quit\n",
-      to);
-}
-
-bool ParseOptions(int argc, char** argv, Options& options) {
-  for (int i = 1; i < argc; ++i) {
-    std::string option = argv[i];
-    bool hasValue = i + 1 < argc;
-    if (option == "--address" && hasValue) {
-      options.address = argv[++i];
-    } else if (option == "--port" && hasValue) {
-      options.port = static_cast<uint16_t>(std::atoi(argv[++i]));
-    } else if (option == "--plan" && hasValue) {
-      options.plan = argv[++i];
-    } else if (option == "--period" && hasValue) {
-      options.periodMs = static_cast<uint32_t>(std::max(10, std::atoi(argv[++i])));
-    } else if (option == "--frame-ms" && hasValue) {
-      options.frameMs = static_cast<uint32_t>(std::max(0, std::atoi(argv[++i])));
-    } else if (option == "--replay" && hasValue) {
-      options.replay.file = argv[++i];
-    } else if (option == "--speed" && hasValue) {
-      options.replay.speed = std::atof(argv[++i]);
-    } else if (option == "--from" && hasValue) {
-      options.replay.fromSeconds = std::atof(argv[++i]);
-    } else if (option == "--loop") {
-      options.replay.loop = true;
-    } else if (option == "--stamps") {
-      options.stamps = true;
-    } else if (option == "--no-window") {
-      options.window = false;
-    } else if (option == "--quiet-writes") {
-      options.quietWrites = true;
-    } else {
-      return false;
-    }
-  }
-  return true;
+  PrintToolOptions(to, "simstub", OPTIONS);
+  std::fputs(ToolCommandsHelp(COMMANDS).c_str(), to);
 }
 
 // The sample plan beside the program (the build, an unpacked package), else
@@ -153,128 +89,6 @@ std::string DefaultPlan(const char* program) {
   if (std::filesystem::exists(beside, error) || *ZEMSIM_SHARED_DATA == '\0') return beside.string();
   std::filesystem::path installed = std::filesystem::path(ZEMSIM_SHARED_DATA) / sample;
   return std::filesystem::exists(installed, error) ? installed.string() : beside.string();
-}
-
-bool ParseNumber(const std::string& word, uint32_t& value) {
-  char* end = nullptr;
-  unsigned long parsed = std::strtoul(word.c_str(), &end, 0);
-  if (word.empty() || *end != '\0') return false;
-  value = static_cast<uint32_t>(parsed);
-  return true;
-}
-
-void PressHotKey(uint8_t value) {
-  for (uint32_t n = 0; n < HOT_KEY_SLOTS; ++n) {
-    uint32_t slot = HOT_KEY_AREA + 4 * n;
-    uint8_t character = 0;
-    space.Read(slot, &character, 1);
-    if (character == TAB_KEY) {
-      space.Write(slot + 3, &value, 1);
-      char line[64];
-      std::snprintf(line, sizeof line, "press 0x%04X %u\n", slot, value);
-      Say(line);
-      return;
-    }
-  }
-  Say("press: no TAB key installed\n");
-}
-
-void RunCommand(const std::string& line) {
-  std::istringstream words(line);
-  std::string command;
-  words >> command;
-  uint32_t offset = 0;
-  if (command.empty()) return;
-  if (command == "set" || command == "text" || command == "get" || command == "writes") {
-    std::string where;
-    words >> where;
-    if (!ParseNumber(where, offset)) {
-      Say("error: offset\n");
-      return;
-    }
-  }
-  if (command == "set") {
-    std::vector<uint8_t> bytes;
-    for (std::string byte; words >> byte;) bytes.push_back(static_cast<uint8_t>(std::strtoul(byte.c_str(), nullptr, 16)));
-    space.Write(offset, bytes.data(), static_cast<uint32_t>(bytes.size()));
-    Say("ok\n");
-  } else if (command == "text") {
-    std::string rest;
-    std::getline(words, rest);
-    if (!rest.empty() && rest[0] == ' ') rest.erase(0, 1);
-    space.Write(offset, rest.c_str(), static_cast<uint32_t>(rest.size() + 1));
-    Say("ok\n");
-  } else if (command == "get") {
-    uint32_t size = 0;
-    std::string count;
-    words >> count;
-    if (!ParseNumber(count, size) || size > 4096) {
-      Say("error: size\n");
-      return;
-    }
-    std::vector<uint8_t> bytes(size);
-    space.Read(offset, bytes.data(), size);
-    char head[48];
-    std::snprintf(head, sizeof head, "get 0x%04X %u: ", offset, size);
-    Say(head + Hex(bytes.data(), size) + "\n");
-  } else if (command == "writes") {
-    uint64_t count = 0;
-    {
-      std::lock_guard<std::mutex> guard(countLock);
-      auto found = writesAt.find(offset);
-      if (found != writesAt.end()) count = found->second;
-    }
-    char answer[64];
-    std::snprintf(answer, sizeof answer, "writes 0x%04X %llu\n", offset, static_cast<unsigned long long>(count));
-    Say(answer);
-  } else if (command == "lists") {
-    Say("lists " + std::to_string(space.ListsExecuted()) + "\n");
-  } else if (command == "press") {
-    uint32_t value = 2;
-    std::string given;
-    if (words >> given) ParseNumber(given, value);
-    PressHotKey(static_cast<uint8_t>(value));
-  } else if (command == "stall") {
-    stalled = true;
-    Say("stalled\n");
-  } else if (command == "resume") {
-    stalled = false;
-    Say("resumed\n");
-  } else if (command == "answer") {
-    std::string how, given;
-    words >> how >> given;
-    uint32_t ms = 0;
-    const bool timed = how == "late" || how == "frames";
-    if (!(how == "at-once" || (timed && ParseNumber(given, ms) && ms > 0 && ms <= 60000))) {
-      Say("error: answer at-once | late MS | frames MS\n");
-      return;
-    }
-    space.pacer.Set(how == "late" ? Answering::Late : Answering::Frames, timed ? ms : 0);
-    Say(how == "at-once" ? std::string("answering at once\n")
-        : how == "late"  ? "answering " + std::to_string(ms) + " ms late\n"
-                         : "answering in frames of " + std::to_string(ms) + " ms\n");
-  } else if (command == "pause" || command == "play" || command == "step") {
-    if (!replaying) {
-      Say("error: " + command + " is for a replay\n");
-    } else if (command == "pause") {
-      PauseReplay();
-    } else if (command == "play") {
-      PlayReplay();
-    } else {
-      StepReplay();
-    }
-  } else if (command == "freeze") {
-    flying = false;
-    Say("frozen\n");
-  } else if (command == "fly") {
-    flying = true;
-    Say("flying\n");
-  } else if (command == "quit") {
-    Say("bye\n");
-    platform::ExitProcess(0);
-  } else {
-    Say("error: unknown command " + command + "\n");
-  }
 }
 
 intptr_t ExecuteSharedList(const char* atomName, intptr_t position, void*) {
@@ -294,16 +108,14 @@ int main(int argc, char** argv) {
     Usage(stdout);
     return 0;
   }
-  Options options;
-  if (!ParseOptions(argc, argv, options)) {
+  if (!ParseToolOptions(argc, argv, OPTIONS)) {
     Usage(stderr);
     return 2;
   }
   if (options.plan.empty()) options.plan = DefaultPlan(argv[0]);
-  stamps = options.stamps;
   space.pacer.Set(Answering::Frames, options.frameMs);
 
-  replaying = !options.replay.file.empty();
+  const bool replaying = !options.replay.file.empty();
   if (!replaying) InitialiseOffsets(space, options.plan);
   space.onWrite = [quiet = options.quietWrites](uint32_t offset, const uint8_t* data, uint32_t size) {
     {
@@ -311,9 +123,7 @@ int main(int argc, char** argv) {
       ++writesAt[offset];
     }
     if (quiet) return;
-    char head[48];
-    std::snprintf(head, sizeof head, "write 0x%04X %u: ", offset, size);
-    Say(head + Hex(data, size) + "\n");
+    Say(Format("write 0x%04X %u: ", offset, size) + Hex(data, size) + "\n");
   };
 
   uint32_t address = 0;
@@ -326,13 +136,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "simstub: cannot listen on %s:%u\n", options.address.c_str(), options.port);
     return 1;
   }
-  char banner[128];
-  std::snprintf(banner, sizeof banner, "simstub: serving on %s:%u\n", options.address.c_str(),
-                platform::LocalPort(listener));
-  Say(banner);
+  Say(Format("simstub: serving on %s:%u\n", options.address.c_str(), platform::LocalPort(listener)));
   if (replaying) {
     std::string error;
-    if (!StartReplay(space, options.replay, Say, error)) {
+    if (!StartReplay(space, options.replay, [](const std::string& line) { Say(line); }, error)) {
       std::fprintf(stderr, "simstub: cannot replay %s: %s\n", options.replay.file.c_str(), error.c_str());
       return 1;
     }
@@ -367,7 +174,7 @@ int main(int argc, char** argv) {
     }
   }).detach();
 
-  for (std::string line; std::getline(std::cin, line);) RunCommand(line);
+  for (std::string line; std::getline(std::cin, line);) RunToolCommand(COMMANDS, line);
   // Without input (started in the background) it serves on until it is ended.
   for (;;) platform::SleepMs(3600 * 1000);
 }

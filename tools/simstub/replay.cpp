@@ -197,8 +197,8 @@ bool StartReplay(OffsetSpace& space, const ReplayOptions& options, const std::fu
   return true;
 }
 
-void PauseReplay() {
-  if (player == nullptr) return;
+bool PauseReplay() {
+  if (player == nullptr) return false;
   std::lock_guard<std::mutex> guard(player->lock);
   if (!player->paused) {
     player->pausedAt = player->Now();
@@ -206,10 +206,11 @@ void PauseReplay() {
     player->paused = true;
   }
   player->say("replay: paused at " + Seconds(player->pausedAt) + "\n");
+  return true;
 }
 
-void PlayReplay() {
-  if (player == nullptr) return;
+bool PlayReplay() {
+  if (player == nullptr) return false;
   std::lock_guard<std::mutex> guard(player->lock);
   if (player->paused) {
     player->baseTime = player->pausedAt;
@@ -217,14 +218,15 @@ void PlayReplay() {
     player->paused = false;
   }
   player->say("replay: playing from " + Seconds(player->Now()) + "\n");
+  return true;
 }
 
-void StepReplay() {
-  if (player == nullptr) return;
+bool StepReplay() {
+  if (player == nullptr) return false;
   std::lock_guard<std::mutex> guard(player->lock);
   if (!player->paused) {
     player->say("replay: step only when paused\n");
-    return;
+    return true;
   }
   uint32_t next = 0;
   if (player->model.NextTime(next)) {
@@ -232,4 +234,5 @@ void StepReplay() {
     player->MoveTo(next);
   }
   player->say("replay: at " + Seconds(player->pausedAt) + "\n");
+  return true;
 }

@@ -9,7 +9,7 @@
 #include <functional>
 #include <string>
 
-#include "simlink/ipc_server.h"
+#include "ipc/server.h"
 
 struct ReplayOptions {
   std::string file;
@@ -26,7 +26,8 @@ bool StartReplay(OffsetSpace& space, const ReplayOptions& options, const std::fu
                  std::string& error);
 
 // The console's commands: stop the replay where it is, play on from there,
-// and (paused) move on to the next recorded moment.
-void PauseReplay();
-void PlayReplay();
-void StepReplay();
+// and (paused) move on to the next recorded moment. False when there is no
+// replay.
+bool PauseReplay();
+bool PlayReplay();
+bool StepReplay();
