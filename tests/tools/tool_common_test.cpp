@@ -77,10 +77,19 @@ TEST(ToolUsage, LinesUpTheHelpsAndFoldsWhatDoesNotFit) {
             "              below\n");
 }
 
-TEST(ToolUsage, CommandsShowOnlyTheirOwnRows) {
+TEST(ToolUsage, CommandsShowTheirOwnRowsOnTheConsoleToo) {
   void (*none)(std::istringstream&) = [](std::istringstream&) {};
-  EXPECT_EQ(ToolCommandsHelp({{"stall", "stall | resume", "stop and go on", none}, {"resume", "", "", none}}),
-            "commands on standard input:\n  stall | resume  stop and go on\n");
+  const std::vector<ToolCommand> commands = {{"stall", "stall | resume", "stop and go on", none},
+                                             {"resume", "", "", none}};
+  const std::string help =
+      "commands on standard input:\n"
+      "  stall | resume  stop and go on\n"
+      "  help            this list\n";
+  EXPECT_EQ(ToolCommandsHelp(commands), help);
+  StdoutCapture output;
+  RunToolCommand(commands, "help");
+  RunToolCommand(commands, "halt now");
+  EXPECT_EQ(output.Take(), help + "error: unknown command halt\n");
 }
 
 TEST(ToolOutput, StampsEveryLineAndWritesBytesAsHex) {
