@@ -63,10 +63,10 @@ TEST_F(Blocks, CarryEveryFieldFromItsOffsetAtItsPlaceAndWidth) {
   ASSERT_EQ(FSUIPCReadBlock30(), 0u);
   RemoteDataRecord remote{};
   ASSERT_EQ(ReadRemoteData(&remote), 0u);
-  EXPECT_EQ(Hex(Block1.data() + 36, BLOCK_1_SIZE - 36), BLOCK_1_IMAGE);
-  EXPECT_EQ(Hex(Block2.data() + 36, BLOCK_2_SIZE - 36), BLOCK_2_IMAGE);
-  EXPECT_EQ(Hex(Block3.data() + 36, BLOCK_3_SIZE - 36), BLOCK_3_IMAGE);
-  EXPECT_EQ(Hex(remote.data(), remote.size()), REMOTE_IMAGE);
+  EXPECT_EQ(HexDigits(Block1.data() + 36, BLOCK_1_SIZE - 36), BLOCK_1_IMAGE);
+  EXPECT_EQ(HexDigits(Block2.data() + 36, BLOCK_2_SIZE - 36), BLOCK_2_IMAGE);
+  EXPECT_EQ(HexDigits(Block3.data() + 36, BLOCK_3_SIZE - 36), BLOCK_3_IMAGE);
+  EXPECT_EQ(HexDigits(remote.data(), remote.size()), REMOTE_IMAGE);
 }
 
 TEST_F(Blocks, ModelNameTakesTheFirstNineCharactersOfEachRead) {

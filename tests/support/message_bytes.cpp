@@ -31,7 +31,7 @@ std::vector<uint8_t> DoubleItem(uint32_t fsxIndex, double value) {
   return item;
 }
 
-std::string Hex(const uint8_t* bytes, size_t size) {
+std::string HexDigits(const uint8_t* bytes, size_t size) {
   std::string hex;
   char digits[3];
   for (size_t i = 0; i < size; ++i) {

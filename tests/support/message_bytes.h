@@ -19,7 +19,7 @@ std::vector<uint8_t> TestMessage(uint32_t msgClass, uint32_t type, int32_t count
 std::vector<uint8_t> IntItem(uint32_t fsxIndex, int32_t value);
 std::vector<uint8_t> DoubleItem(uint32_t fsxIndex, double value);
 // The bytes as hex digits, "0A1B...".
-std::string Hex(const uint8_t* bytes, size_t size);
+std::string HexDigits(const uint8_t* bytes, size_t size);
 // Little-endian 32-bit words, one after the other (request lists).
 std::vector<uint8_t> Words(std::initializer_list<uint32_t> words);
 std::vector<uint8_t> operator+(std::vector<uint8_t> bytes, const std::vector<uint8_t>& more);

@@ -73,7 +73,7 @@ std::string Shown(const uint8_t* bytes, uint16_t width) {
   if (width == 1 || width == 2 || width == 4) {
     return std::to_string(width == 1 ? bytes[0] : width == 2 ? GetU16(bytes) : GetU32(bytes));
   }
-  return Hex(bytes, width);
+  return HexDigits(bytes, width);
 }
 
 TEST(Dissector, ShowsEveryBlockFieldWhereItsLayoutPutsItTheItemsAndMarksHostileDatagrams) {

@@ -33,7 +33,7 @@ TEST_P(FlightGearValues, BecomeTheBytesTheNodeReads) {
   const ReadMapping& mapping = Read(GetParam().offset);
   uint8_t field[32] = {};
   EncodeRead(mapping, GetParam().value, field);
-  EXPECT_EQ(Hex(field, mapping.width), GetParam().bytes) << std::hex << GetParam().offset << " = " << GetParam().value;
+  EXPECT_EQ(HexDigits(field, mapping.width), GetParam().bytes) << std::hex << GetParam().offset << " = " << GetParam().value;
 }
 
 INSTANTIATE_TEST_SUITE_P(

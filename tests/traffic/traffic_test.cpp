@@ -59,7 +59,7 @@ class TrafficPasses : public SimulatorTest {
 };
 
 std::string RecordHex(const TrafficMessage& message, size_t record) {
-  return Hex(message.data() + MSG_BLOCK_DATA_OFFSET + record * TRAFFIC_RECORD_SIZE, TRAFFIC_RECORD_SIZE);
+  return HexDigits(message.data() + MSG_BLOCK_DATA_OFFSET + record * TRAFFIC_RECORD_SIZE, TRAFFIC_RECORD_SIZE);
 }
 
 // An aircraft as the displays decode it, and none left behind once it has gone.

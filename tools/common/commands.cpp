@@ -10,6 +10,7 @@ void RunToolCommand(const std::vector<ToolCommand>& commands, const std::string&
   for (const ToolCommand& command : commands) {
     if (command.name == name) return command.run(words);
   }
+  if (name == "help") return Say(ToolCommandsHelp(commands));
   Say("error: unknown command " + name + "\n");
 }
 
@@ -18,5 +19,6 @@ std::string ToolCommandsHelp(const std::vector<ToolCommand>& commands) {
   for (const ToolCommand& command : commands) {
     if (!command.usage.empty()) rows.push_back({command.usage, command.help});
   }
+  rows.push_back({"help", "this list"});
   return "commands on standard input:\n" + HelpColumns(rows, 34);
 }

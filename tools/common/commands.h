@@ -14,9 +14,9 @@ struct ToolCommand {
   void (*run)(std::istringstream& words);
 };
 
-// Runs the line's command; "error: unknown command NAME" for one not in the
-// table. An empty line does nothing.
+// Runs the line's command; "help" says the commands' help, and a command
+// not in the table "error: unknown command NAME". An empty line does nothing.
 void RunToolCommand(const std::vector<ToolCommand>& commands, const std::string& line);
 
-// "commands on standard input:" and a row per command shown.
+// "commands on standard input:" and a row per command shown, help's last.
 std::string ToolCommandsHelp(const std::vector<ToolCommand>& commands);

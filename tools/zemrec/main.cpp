@@ -1,6 +1,7 @@
 // zemrec: what a recording of the node holds, its blocks' fields as a
 // table, and a part of it cut out as a recording of its own.
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -9,22 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "common/options.h"
 #include "zemrec.h"
 
 namespace {
-
-constexpr const char* USAGE =
-    "usage: zemrec info FILE\n"
-    "       zemrec csv FILE\n"
-    "       zemrec cut FILE FROM TO OUT\n"
-    "  info  what the recording holds: its run, duration, size, simulators, counts, gaps\n"
-    "        and damage\n"
-    "  csv   the blocks' fields by name over time, one row per moment a field changed,\n"
-    "        to standard output\n"
-    "  cut   the part from FROM to TO (seconds from its start) into OUT, a recording of\n"
-    "        its own that begins with an image of everything before FROM\n"
-    "A recording is written by the node with the configuration key \"record FOLDER\";\n"
-    "simstub --replay FILE plays it back to a node.\n";
 
 bool Load(const std::string& path, Recording& recording) {
   std::string error;
@@ -67,27 +56,61 @@ int Cut(const std::vector<std::string>& args) {
   return 0;
 }
 
+int Info(const std::vector<std::string>& args) {
+  Recording recording;
+  if (!Load(args[2], recording)) return 1;
+  std::fputs(DescribeRecording(recording, std::filesystem::path(args[2]).filename().string()).c_str(), stdout);
+  return 0;
+}
+
+int Csv(const std::vector<std::string>& args) {
+  Recording recording;
+  if (!Load(args[2], recording)) return 1;
+  BlocksAsCsv(recording, [](const std::string& line) { std::fputs(line.c_str(), stdout); });
+  return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
+struct Subcommand {
+  std::string name;
+  std::string arguments;  // after the name, each a word
+  std::string help;
+  int (*run)(const std::vector<std::string>& args);  // args as main has them
+};
+
+const std::vector<Subcommand> SUBCOMMANDS = {
+    {"info", "FILE", "what the recording holds: its run, duration, size, simulators, counts, gaps\nand damage", Info},
+    {"csv", "FILE", "the blocks' fields by name over time, one row per moment a field changed,\nto standard output",
+     Csv},
+    {"cut", "FILE FROM TO OUT",
+     "the part from FROM to TO (seconds from its start) into OUT, a recording of\nits own that begins with an image "
+     "of everything before FROM",
+     Cut},
+};
+
+std::string Usage() {
+  std::string usage;
+  std::vector<HelpRow> rows;
+  for (const Subcommand& command : SUBCOMMANDS) {
+    usage += (usage.empty() ? "usage: zemrec " : "       zemrec ") + command.name + " " + command.arguments + "\n";
+    rows.push_back({command.name, command.help});
+  }
+  return usage + HelpColumns(rows) +
+         "A recording is written by the node with the configuration key \"record FOLDER\";\n"
+         "simstub --replay FILE plays it back to a node.\n";
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv, argv + argc);
   if (argc == 2 && (args[1] == "--help" || args[1] == "-h")) {
-    std::fputs(USAGE, stdout);
+    std::fputs(Usage().c_str(), stdout);
     return 0;
   }
-  if (argc == 3 && args[1] == "info") {
-    Recording recording;
-    if (!Load(args[2], recording)) return 1;
-    std::fputs(DescribeRecording(recording, std::filesystem::path(args[2]).filename().string()).c_str(), stdout);
-    return 0;
+  for (const Subcommand& command : SUBCOMMANDS) {
+    const size_t words = 1 + static_cast<size_t>(std::count(command.arguments.begin(), command.arguments.end(), ' '));
+    if (argc >= 2 && args[1] == command.name && args.size() == 2 + words) return command.run(args);
   }
-  if (argc == 3 && args[1] == "csv") {
-    Recording recording;
-    if (!Load(args[2], recording)) return 1;
-    BlocksAsCsv(recording, [](const std::string& line) { std::fputs(line.c_str(), stdout); });
-    return std::fflush(stdout) == 0 ? 0 : 1;
-  }
-  if (argc == 6 && args[1] == "cut") return Cut(args);
-  std::fputs(USAGE, stderr);
+  std::fputs(Usage().c_str(), stderr);
   return 2;
 }
