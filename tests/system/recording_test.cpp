@@ -141,7 +141,7 @@ TEST(SimstubReplay, PausesStepsAndServesThePlanFromItsFolder) {
   ASSERT_TRUE(stub.Ask("get 0x0130 " + std::to_string(size), "get 0x0130 " + std::to_string(size) + ": "));
   std::string served = LastAfter(stub.Output(), "get 0x0130 " + std::to_string(size) + ": ");
   served.erase(std::remove(served.begin(), served.end(), ' '), served.end());
-  EXPECT_EQ(served, Hex(reinterpret_cast<const uint8_t*>(plan.c_str()), size));
+  EXPECT_EQ(served, HexDigits(reinterpret_cast<const uint8_t*>(plan.c_str()), size));
 }
 
 }  // namespace
