@@ -164,7 +164,7 @@ int main(int argc, char** argv) {
   platform::ChildProcess commgr, node;
   platform::SpawnProcess({ProgramBeside("commgr"), "--port", "0", "--stats", "0"}, directory,
                          directory + "/commgr.txt", commgr, true);
-  if (!WaitForText(directory + "/commgr.txt", "registrations on port", 10000)) {
+  if (!WaitForText(directory + "/commgr.txt", ", registrations on port", 10000)) {
     std::fprintf(stderr, "zemsim_latency: commgr did not start (is another one running?)\n");
     platform::KillProcess(commgr);
     return 1;

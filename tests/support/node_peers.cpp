@@ -23,7 +23,8 @@ std::vector<std::string> CommgrArguments(const std::vector<std::string>& prefix,
 StandInCommgr::StandInCommgr(const std::string& directory, const std::vector<std::string>& prefix,
                              const std::vector<std::string>& options, const char* output)
     : PeerProcess(CommgrArguments(prefix, options), directory, (fs::path(directory) / output).string()) {
-  ready_ = WaitFor("registrations on port 9019", 15000);
+  // Not "cannot listen for registrations on port 9019": only a commgr that listens.
+  ready_ = WaitFor(", registrations on port 9019", 15000);
 }
 
 void NodeWithPeers::SetUp() {

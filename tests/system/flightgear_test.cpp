@@ -431,7 +431,9 @@ TEST_F(FlightGear, ARouteSetInFlightGearIsImportedByTheNode) {
 TEST_F(FlightGear, AFlightRecordedBesideItReplaysIntoSimstubWithTheSameBlocks) {
   constexpr int64_t RECORDED_MS = 60000;
   // This case's node records, and its ComMgr shows every message whole.
+  // The fixture's ComMgr ends first: the registration port is one.
   node_.reset();
+  commgr_.reset();
   commgr_ = std::make_unique<StandInCommgr>(directory_, commgrPrefix_, std::vector<std::string>{"--port", "0", "--hex", "--stamps"},
                                             "commgr-recorded.txt");
   ASSERT_TRUE(commgr_->ready()) << commgr_->Output();
@@ -459,6 +461,7 @@ TEST_F(FlightGear, AFlightRecordedBesideItReplaysIntoSimstubWithTheSameBlocks) {
   ASSERT_TRUE(LoadRecording(file, recording, error)) << error;
   EXPECT_EQ(recording.end, RecordingEnd::Closed);
   node_.reset();
+  commgr_.reset();  // the replay's ComMgr takes the registration port
 
   std::string replayLog;
   const std::vector<SeenMessage> replay = ReplayToAFreshNode(file, directory_, nodeProgram_, replayLog);
