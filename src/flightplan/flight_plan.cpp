@@ -65,7 +65,9 @@ namespace {
 void RecordPlanFile(std::FILE* file, const char* path) {
   std::string content;
   char part[4096];
+  // The bytes as they are: the import read the file as text.
   std::rewind(file);
+  platform::ReadAsBytes(file);
   for (size_t got; content.size() < MAX_PLAN_FILE_BYTES && (got = std::fread(part, 1, sizeof part, file)) > 0;) {
     content.append(part, std::min<size_t>(got, MAX_PLAN_FILE_BYTES - content.size()));
   }

@@ -87,6 +87,9 @@ enum class FileOpenResult { Opened, Failed, TooLarge };
 // file put in the path's place meanwhile cannot slip through. The size in
 // size whenever the file could be opened.
 std::FILE* OpenRegularFile(const char* path, uint64_t sizeLimit, FileOpenResult& result, uint64_t& size);
+// From here on the file reads as its bytes are, line ends included (on
+// Windows a file opened as text reads CR LF as LF).
+void ReadAsBytes(std::FILE* file);
 
 // ---- Process ---------------------------------------------------------------
 

@@ -222,6 +222,9 @@ std::FILE* OpenRegularFile(const char* path, uint64_t sizeLimit, FileOpenResult&
   return file;
 }
 
+// POSIX reads every file as its bytes.
+void ReadAsBytes(std::FILE*) {}
+
 std::vector<std::string> CommandLineArguments(int argc, char** argv) {
   return std::vector<std::string>(argv, argv + argc);
 }

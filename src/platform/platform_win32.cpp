@@ -197,6 +197,8 @@ std::FILE* OpenRegularFile(const char* path, uint64_t sizeLimit, FileOpenResult&
   return file;
 }
 
+void ReadAsBytes(std::FILE* file) { _setmode(_fileno(file), _O_BINARY); }
+
 std::vector<std::string> CommandLineArguments(int, char**) {
   std::vector<std::string> arguments;
   int count = 0;
